@@ -1,0 +1,19 @@
+// Process facts other pages share: the debug privilege and a process's executable path.
+#pragma once
+#include <windows.h>
+#include <optional>
+#include <string>
+
+namespace process {
+
+// Enables SeDebugPrivilege in the program's own token; reports a failure to owner.
+void EnableDebugPrivilege(HWND owner);
+
+// Normalised path of the process's executable, from the first module of its module snapshot that
+// belongs to it; nothing when the snapshot cannot be taken.
+std::optional<std::wstring> FindProcessImagePath(DWORD pid);
+
+// Turns "\??\" and "\SystemRoot" prefixes into an ordinary path.
+std::wstring NormalizeImagePath(const std::wstring& path);
+
+}  // namespace process

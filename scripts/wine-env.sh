@@ -1,0 +1,61 @@
+# Sourced by the run, test and bench scripts: a Wine prefix of the project's own under build/,
+# an X display (Xvfb when none is given), and one wineserver kept alive for the whole run.
+#   wine_env ARCH   (ARCH is win32 or win64) sets WINEPREFIX, WINEARCH, DISPLAY and WINE.
+
+ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=${WINEDEBUG:--all}
+
+start_xvfb() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in 91 92 93 94 95 96 97 98 99; do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+  done
+  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=:$n
+  local i
+  for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  echo "Xvfb did not start" >&2
+  return 1
+}
+
+wine_env() {
+  local arch=$1
+  if [ "$arch" = win32 ]; then
+    export WINEARCH=win32
+    export WINEPREFIX=$ROOT/build/wine32-prefix
+    WINE=wine
+  else
+    export WINEARCH=win64
+    export WINEPREFIX=$ROOT/build/wine64-prefix
+    WINE=wine
+    command -v wine64 >/dev/null && [ ! -x /usr/lib/wine/wine ] && WINE=wine64
+  fi
+  start_xvfb
+  if [ ! -f "$WINEPREFIX/.wardlet-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    $WINE wineboot -i >/dev/null 2>&1 || true
+    # No window manager under Xvfb: Wine manages its own windows. Chinese dialog font "宋体".
+    local reg=$ROOT/build/wardlet-prefix.reg
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '"Decorated"="N"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+      '"宋体"="WenQuanYi Zen Hei"' '"SimSun"="WenQuanYi Zen Hei"' '"NSimSun"="WenQuanYi Zen Hei"' \
+      '"MS Shell Dlg"="WenQuanYi Zen Hei"' '"Tahoma"="WenQuanYi Zen Hei"' '' \
+      | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+    $WINE regedit /S "$(winepath_w "$reg")" >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.wardlet-ready"
+  fi
+  wineserver -p >/dev/null 2>&1 || true  # keep one wineserver alive for the run
+}
+
+winepath_w() { echo "Z:${1//\//\\}"; }
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

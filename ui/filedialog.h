@@ -1,0 +1,17 @@
+// The file-open dialog; tests answer it through a hook.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+
+namespace ui {
+
+// Shows an open-file dialog. filter uses '|' between label and patterns and ends with "||".
+// Returns true and the chosen full path when the user chose a file.
+bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path);
+
+// While set, BrowseForFile asks the hook instead of showing the dialog.
+using FileDialogHook = std::function<bool(const std::wstring& filter, const std::wstring& title, std::wstring& path)>;
+void SetFileDialogHook(FileDialogHook hook);
+
+}  // namespace ui
