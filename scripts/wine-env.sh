@@ -50,7 +50,10 @@ wine_env() {
     wineserver -w
     touch "$WINEPREFIX/.wardlet-ready"
   fi
-  wineserver -p >/dev/null 2>&1 || true  # keep one wineserver alive for the run
+  # Keep one wineserver alive for the run, and start Wine's own services now with their output
+  # detached, so that they do not hold the pipes of the programs started later.
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  $WINE wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 winepath_w() { echo "Z:${1//\//\\}"; }

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the host tests, both cross builds with their Wine
+# suites (x86_64 in a 64-bit prefix, i686 in a 32-bit one) and the IP database fuzzer.
+# Set WARDLET_SKIP_WIN32=1 to leave out the i686 Wine suite, WARDLET_FUZZ_SECONDS to change
+# the fuzzing time (0 leaves it out).
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT"
+
+for tool in cmake ninja i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb clang++; do
+  command -v "$tool" >/dev/null || { bash scripts/setup.sh || exit 1; break; }
+done
+[ -f /usr/src/googletest/CMakeLists.txt ] || bash scripts/setup.sh || exit 1
+
+passed=0 failed=0 skipped=0
+LOGS=$ROOT/build/test-logs
+mkdir -p "$LOGS"
+
+# Adds the counts of one GoogleTest run (its log) to the totals; a run that ended without its
+# summary (a crash) counts as one failure.
+count() {
+  local log=$1 rc=$2 p f s
+  p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
+  f=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
+  s=$(grep -E '^\[  SKIPPED \] [0-9]+ test' "$log" | tail -1 | grep -oE '[0-9]+' | head -1)
+  passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0})); skipped=$((skipped + ${s:-0}))
+  if [ -z "$p$f" ] || { [ "$rc" != 0 ] && [ -z "$f" ]; }; then
+    echo "!! $log: the run ended without a complete summary (exit $rc)"
+    failed=$((failed + 1))
+  fi
+}
+
+build() {
+  local preset=$1
+  echo "== build $preset"
+  cmake --preset "$preset" >"$LOGS/configure-$preset.log" 2>&1 || { cat "$LOGS/configure-$preset.log"; return 1; }
+  cmake --build --preset "$preset" >"$LOGS/build-$preset.log" 2>&1 || { tail -60 "$LOGS/build-$preset.log"; return 1; }
+}
+
+[ -x scripts/fetch-qqwry.sh ] && { bash scripts/fetch-qqwry.sh || echo "QQwry.dat could not be fetched: the tests that need it will skip"; }
+
+build host || exit 1
+echo "== host tests"
+./build/host/wardlet_host_tests >"$LOGS/host.log" 2>&1; rc=$?
+grep -E '^\[  (FAILED|PASSED|SKIPPED) ' "$LOGS/host.log" | tail -20
+count "$LOGS/host.log" $rc
+
+build win64 || exit 1
+build win32 || exit 1
+
+source scripts/wine-env.sh
+run_wine_suite() {
+  local arch=$1
+  echo "== Wine tests ($arch)"
+  wine_env "$arch"
+  ( cd "build/$arch" && timeout 1800 $WINE wardlet_tests.exe >"$LOGS/wine-$arch.log" 2>&1 </dev/null ); local rc=$?
+  grep -E '^\[  (FAILED|PASSED|SKIPPED) |Failure|error:' "$LOGS/wine-$arch.log" | tail -40
+  count "$LOGS/wine-$arch.log" $rc
+  wineserver -k >/dev/null 2>&1 || true
+}
+run_wine_suite win64
+[ "${WARDLET_SKIP_WIN32:-0}" = 1 ] || run_wine_suite win32
+wine_stop
+
+if [ -x scripts/fuzz.sh ] && [ "${WARDLET_FUZZ_SECONDS:-60}" != 0 ]; then
+  echo "== fuzzing the IP database reader"
+  if bash scripts/fuzz.sh "${WARDLET_FUZZ_SECONDS:-60}" >"$LOGS/fuzz.log" 2>&1; then
+    passed=$((passed + 1)); tail -3 "$LOGS/fuzz.log"
+  else
+    failed=$((failed + 1)); tail -40 "$LOGS/fuzz.log"
+  fi
+fi
+
+echo "tests: $passed passed, $failed failed, $skipped skipped"
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
