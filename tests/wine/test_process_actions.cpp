@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/shell_rules.h"
-#include "pages/process/process_actions.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
@@ -136,6 +135,7 @@ TEST(ProcessActions, EndingAProcessThatIsGoneReportsAFailure) {
   EXPECT_EQ(log.entries[0].text, L"进程结束失败!");
   EXPECT_EQ(log.entries[0].caption, L"警告");
   EXPECT_EQ(log.entries[0].style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(log.entries[0].owner, f.page.GetSafeHwnd());
 }
 
 TEST(ProcessActions, ForbidRunningWritesTheVolatileMarkerEndsTheProcessAndConfirms) {
@@ -317,23 +317,4 @@ TEST(ProcessActions, ForceDeleteOfAMissingFileReportsAndStillEndsTheProcess) {
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_OBJECT_0);
   EXPECT_TRUE(FileExists(wt::ExeDir() + L"wardlet_child.exe"));
   EXPECT_TRUE(TempNamesIn(dir.path()).empty());
-}
-
-TEST(ProcessActions, KillProcessEndsAProcessAndReportsAFailureToItsOwner) {
-  HWND owner = ::CreateWindowW(L"STATIC", L"owner", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  wt::MessageLog log;
-  {
-    wt::Child child(Quoted(wt::ExeDir() + L"wardlet_child.exe"));
-    ASSERT_TRUE(child.started());
-    process::KillProcess(owner, child.pid());
-    EXPECT_TRUE(log.entries.empty());
-    EXPECT_EQ(ExitCode(child.pi.hProcess), 1u);
-  }
-  const DWORD gone = GonePid();
-  ASSERT_NE(gone, 0u);
-  process::KillProcess(owner, gone);
-  ASSERT_EQ(log.entries.size(), 1u);
-  EXPECT_EQ(log.entries[0].owner, owner);
-  EXPECT_EQ(log.entries[0].text, L"进程结束失败!");
-  ::DestroyWindow(owner);
 }

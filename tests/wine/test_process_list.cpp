@@ -43,7 +43,9 @@ void ExpectWholeRows(const ui::CListCtrl& list) {
   for (int i = 0; i < n; ++i) {
     ASSERT_EQ(list.GetItemText(i, kId), std::to_wstring(i + 1));
     ASSERT_FALSE(list.GetItemText(i, kPid).empty()) << "row " << i;
-    if (list.GetItemText(i, kParent) != own) ASSERT_FALSE(list.GetItemText(i, kName).empty()) << "row " << i;
+    if (list.GetItemText(i, kParent) != own) {
+      ASSERT_FALSE(list.GetItemText(i, kName).empty()) << "row " << i;
+    }
   }
 }
 
