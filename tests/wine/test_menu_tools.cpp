@@ -93,6 +93,10 @@ class SavedValue {
 // Runs fn on each modal dialog of template id as it opens; fn must end it. A dialog still open
 // after a minute is ended and fails the test, so that a fault does not hang the run.
 int g_abandonedDialogs = 0;
+void CALLBACK AbandonDialog(HWND dlg, UINT, UINT_PTR, DWORD) {
+  ++g_abandonedDialogs;
+  ::EndDialog(dlg, IDABORT);
+}
 
 class DialogDriver {
  public:
@@ -101,10 +105,7 @@ class DialogDriver {
     ui::SetDialogInitHook([this, templateId, fn](ui::CDialog& dlg) {
       if (dlg.TemplateId() != templateId) return;
       ++opened;
-      ::SetTimer(dlg.GetSafeHwnd(), 1, 60000, [](HWND h, UINT, UINT_PTR, DWORD) {
-        ++g_abandonedDialogs;
-        ::EndDialog(h, IDABORT);
-      });
+      ::SetTimer(dlg.GetSafeHwnd(), 1, 60000, &AbandonDialog);
       fn(dlg);
     });
   }
