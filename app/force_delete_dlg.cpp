@@ -10,13 +10,6 @@ void CForceDeleteDlg::DoDataExchange(ui::CDataExchange& dx) {
   ui::DDX_Text(dx, IDC_FORCE_PATH, m_strPath);
 }
 
-// Delete starts enabled: the edit's change notice from the initial exchange is not the user's.
-BOOL CForceDeleteDlg::OnInitDialog() {
-  BOOL focus = ui::CDialog::OnInitDialog();
-  m_btnDelete.EnableWindow(true);
-  return focus;
-}
-
 bool CForceDeleteDlg::OnCommand(WORD id, WORD code, HWND /*control*/) {
   if (id == IDC_FORCE_BROWSE && code == BN_CLICKED) {
     OnBrowse();

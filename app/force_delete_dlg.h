@@ -16,7 +16,6 @@ class CForceDeleteDlg : public ui::CDialog {
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
-  BOOL OnInitDialog() override;
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
