@@ -13,26 +13,32 @@ namespace {
 
 using ServiceEntry = CServicePage::ServiceEntry;
 
-// Every Win32 service, in the order the manager returns them. The manager may hand them out
-// over several calls (the resume handle tells it where to go on), each buffer as big as it asks.
+// Every Win32 service, in the order the manager returns them, each once. The manager may hand
+// them out over several calls, each buffer as big as it asks.
 std::vector<ServiceEntry> EnumerateServices(SC_HANDLE manager) {
   std::vector<ServiceEntry> all;
   std::vector<BYTE> buf(16 * 1024);
   DWORD resume = 0;
-  for (;;) {
+  for (int round = 0; round < 64; ++round) {
     DWORD needed = 0, count = 0;
+    const DWORD resumeBefore = resume;
     BOOL ok = ::EnumServicesStatusW(manager, SERVICE_WIN32, SERVICE_STATE_ALL,
                                     reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()),
                                     static_cast<DWORD>(buf.size()), &needed, &count, &resume);
-    DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
-    const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
-    for (DWORD i = 0; i < count; ++i)
-      all.push_back({entries[i].lpServiceName ? entries[i].lpServiceName : L"",
-                     entries[i].lpDisplayName ? entries[i].lpDisplayName : L"",
-                     entries[i].ServiceStatus.dwCurrentState});
-    if (ok || error != ERROR_MORE_DATA) break;
-    if (needed > buf.size()) buf.resize(needed);
-    else if (count == 0) break;  // neither progress nor a bigger buffer asked for
+    const bool moreData = !ok && ::GetLastError() == ERROR_MORE_DATA;
+    service::EnumRound next = service::NextEnumRound(ok != FALSE, moreData, count, resumeBefore, resume, needed,
+                                                     static_cast<unsigned long>(buf.size()));
+    if (next.keepEntries) {
+      const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
+      for (DWORD i = 0; i < count; ++i)
+        all.push_back({entries[i].lpServiceName ? entries[i].lpServiceName : L"",
+                       entries[i].lpDisplayName ? entries[i].lpDisplayName : L"",
+                       entries[i].ServiceStatus.dwCurrentState});
+    } else {
+      resume = resumeBefore;
+    }
+    if (!next.callAgain) break;
+    buf.resize(next.nextBufferSize);
   }
   return all;
 }

@@ -67,6 +67,16 @@ bool FindStartTypeCommand(unsigned id, unsigned long& startType) {
   }
 }
 
+EnumRound NextEnumRound(bool succeeded, bool moreData, unsigned long returned, unsigned long resumeBefore,
+                        unsigned long resumeAfter, unsigned long bytesNeeded, unsigned long bufferSize) {
+  if (succeeded || !moreData) return {true, false, bufferSize};
+  const unsigned long bigger = bytesNeeded > bufferSize ? bytesNeeded : bufferSize;
+  if (returned > 0 && resumeAfter != resumeBefore) return {true, true, bigger};
+  if (bytesNeeded > bufferSize) return {false, true, bytesNeeded};
+  if (returned > 0) return {false, true, bufferSize * 2};  // asked for no more room, yet did not move on
+  return {false, false, bufferSize};  // neither progress nor a bigger buffer asked for
+}
+
 WaitVerdict WaitStep(unsigned long current, unsigned long target, unsigned long elapsedMs,
                      unsigned long boundMs) {
   if (current == target) return WaitVerdict::Reached;

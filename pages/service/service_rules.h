@@ -49,6 +49,18 @@ bool FindControlCommand(unsigned id, ControlCommand& command);
 // The start type a start-type command sets; false when id is not one of the three commands.
 bool FindStartTypeCommand(unsigned id, unsigned long& startType);
 
+// What to do after one call of the service enumeration. A call that ran out of room returns
+// the entries that fitted and moves the resume handle past them; a manager that does not move it
+// (Wine's) would hand the same entries out again, so they are dropped and the call is repeated
+// from the same place with a buffer of the size asked for.
+struct EnumRound {
+  bool keepEntries;  // the entries of this call belong to the list
+  bool callAgain;
+  unsigned long nextBufferSize;
+};
+EnumRound NextEnumRound(bool succeeded, bool moreData, unsigned long returned, unsigned long resumeBefore,
+                        unsigned long resumeAfter, unsigned long bytesNeeded, unsigned long bufferSize);
+
 // One step of the wait for a target state, after a status query showed `current` at `elapsedMs`
 // since the command's call. A service that has stopped while heading elsewhere will not get
 // there by itself (a start that failed, a service that stopped instead of pausing), so the wait

@@ -114,6 +114,30 @@ TEST(ServiceRules, WaitEndsAtTheTargetAStopOrTheBound) {
   EXPECT_EQ(kWaitBoundMs, 30000u);
 }
 
+TEST(ServiceRules, EnumerationKeepsOnlyEntriesTheResumeHandleMovedPast) {
+  // Everything fitted, or a failure other than lack of room: the entries stand, no more calls.
+  EnumRound r = NextEnumRound(true, false, 30, 0, 0, 0, 16384);
+  EXPECT_TRUE(r.keepEntries); EXPECT_FALSE(r.callAgain);
+  r = NextEnumRound(false, false, 0, 0, 0, 0, 16384);
+  EXPECT_FALSE(r.callAgain);
+  // Part of the services fitted and the handle moved on: keep them, go on with the room asked for.
+  r = NextEnumRound(false, true, 100, 0, 100, 40000, 16384);
+  EXPECT_TRUE(r.keepEntries); EXPECT_TRUE(r.callAgain); EXPECT_EQ(r.nextBufferSize, 40000u);
+  r = NextEnumRound(false, true, 100, 100, 200, 1000, 16384);
+  EXPECT_TRUE(r.keepEntries); EXPECT_TRUE(r.callAgain); EXPECT_EQ(r.nextBufferSize, 16384u);
+  // Part fitted but the handle stayed: the same entries would come again; drop them, ask for all.
+  r = NextEnumRound(false, true, 160, 0, 0, 70000, 16384);
+  EXPECT_FALSE(r.keepEntries); EXPECT_TRUE(r.callAgain); EXPECT_EQ(r.nextBufferSize, 70000u);
+  // Nothing fitted: retry with the size asked for.
+  r = NextEnumRound(false, true, 0, 0, 0, 70000, 36);
+  EXPECT_FALSE(r.keepEntries); EXPECT_TRUE(r.callAgain); EXPECT_EQ(r.nextBufferSize, 70000u);
+  // No room asked for beyond what was given: grow when entries came, else stop.
+  r = NextEnumRound(false, true, 5, 0, 0, 100, 16384);
+  EXPECT_FALSE(r.keepEntries); EXPECT_TRUE(r.callAgain); EXPECT_EQ(r.nextBufferSize, 32768u);
+  r = NextEnumRound(false, true, 0, 0, 0, 100, 16384);
+  EXPECT_FALSE(r.keepEntries); EXPECT_FALSE(r.callAgain);
+}
+
 TEST(ServiceRules, PathColumnFromServiceCommandLines) {
   using common::CleanServicePath;
   EXPECT_EQ(CleanServicePath(L"C:\\WINDOWS\\system32\\svchost.exe -k netsvcs"), L"C:\\WINDOWS\\system32\\svchost.exe ");

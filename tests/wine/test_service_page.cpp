@@ -2,6 +2,7 @@
 // menu, on test services installed for the test and removed afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -196,6 +197,20 @@ TEST(ServicePage, ListsEveryServiceWithItsTexts) {
   // Rows are numbered 1, 2, 3... in the order of the enumeration; Wine's own services are there.
   for (int i = 0; i < tab.list.GetItemCount(); ++i) ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
   EXPECT_GE(wt::FindRow(tab.list, 1, L"RpcSs"), 0);
+}
+
+TEST(ServicePage, EveryServiceIsListedOnceWhenTheyDoNotFitOneCall) {
+  std::vector<std::unique_ptr<TestService>> many;
+  for (int i = 0; i < 150; ++i) {
+    many.push_back(std::make_unique<TestService>(L"", L"很多测试服务 with a longer display name " + std::to_wstring(i)));
+    ASSERT_TRUE(many.back()->created());
+  }
+  ServiceTab tab;
+  std::vector<std::wstring> names;
+  for (int i = 0; i < tab.list.GetItemCount(); ++i) names.push_back(tab.list.GetItemText(i, 1));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "a service is listed twice";
+  for (const auto& s : many) EXPECT_TRUE(std::binary_search(names.begin(), names.end(), s->name())) << s->name();
 }
 
 TEST(ServicePage, LongConfigurationsAndDescriptionsAreShownWhole) {
