@@ -2,22 +2,38 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
+
+namespace ifeo {
+// Creates (or opens) the image key of imageName in the 64-bit view and sets its "Debugger" value
+// to the marker that bars the image from running; false when the key cannot be written.
+bool WriteForbidEntry(const std::wstring& imageName);
+}  // namespace ifeo
 
 class CIfeoPage : public ui::CDialog {
  public:
   CIfeoPage() : ui::CDialog(IDD_IFEO_PAGE) {}
 
   void SetupLists();
+  // Lists the image keys of the 64-bit and then the 32-bit registry view, every key once.
   void RefreshIfeoList();
 
   const ui::CListCtrl& List() const { return m_list; }
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
+  bool OnNotify(NMHDR* nm, LRESULT& result) override;
+  bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
+  void ListImageKeys(REGSAM view, std::vector<std::wstring>& seen);
+  void OnDeleteEntry();
+  void OnAddEntry();
+
   ui::CListCtrl m_list;
 };
