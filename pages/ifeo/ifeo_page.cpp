@@ -12,18 +12,21 @@
 
 namespace {
 constexpr DWORD kMaxNameChars = 16384;  // the registry's longest name and its terminator
-}  // namespace
 
-bool ifeo::WriteForbidEntry(const std::wstring& imageName) {
+// Creates (or opens) the image key in the 64-bit view, the one the system reads when it starts a
+// program, and sets its "Debugger" value to the marker; other values of the key stay.
+void WriteForbidEntry(const std::wstring& imageName) {
+  using namespace ifeo;
   ui::CRegKey key;
   std::wstring path = std::wstring(kIfeoKey) + L"\\" + imageName;
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-    return false;
+    return;
   const std::wstring marker = kForbidMarker;
-  return ::RegSetValueExW(key.get(), kDebuggerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(marker.c_str()),
-                          static_cast<DWORD>((marker.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  ::RegSetValueExW(key.get(), kDebuggerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(marker.c_str()),
+                   static_cast<DWORD>((marker.size() + 1) * sizeof(wchar_t)));
 }
+}  // namespace
 
 void CIfeoPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_IFEO_LIST, m_list); }
 
@@ -110,6 +113,6 @@ void CIfeoPage::OnDeleteEntry() {
 void CIfeoPage::OnAddEntry() {
   CAddIfeoDlg dlg;
   std::wstring name = dlg.DoModal(::GetAncestor(m_hWnd, GA_ROOT)) == IDOK ? dlg.m_strImageName : std::wstring();
-  if (!name.empty()) ifeo::WriteForbidEntry(name);
+  if (!name.empty()) WriteForbidEntry(name);
   RefreshIfeoList();
 }

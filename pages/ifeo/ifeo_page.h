@@ -9,12 +9,6 @@
 #include "ui/controls.h"
 #include "ui/dialog.h"
 
-namespace ifeo {
-// Creates (or opens) the image key of imageName in the 64-bit view and sets its "Debugger" value
-// to the marker that bars the image from running; false when the key cannot be written.
-bool WriteForbidEntry(const std::wstring& imageName);
-}  // namespace ifeo
-
 class CIfeoPage : public ui::CDialog {
  public:
   CIfeoPage() : ui::CDialog(IDD_IFEO_PAGE) {}

@@ -38,26 +38,14 @@ TEST(AutorunKeys, RegistryPathsAreRootPrefixAndKey) {
   }
 }
 
-TEST(AutorunFilePath, StartupExamples) {
+// Cases of the startup page beyond those the shared path-rule tests cover.
+TEST(AutorunFilePath, StartupExamplesAndEdgeCases) {
   EXPECT_EQ(CleanAutorunPath(L"C:\\WINDOWS\\system32\\ctfmon.exe"), L"C:\\WINDOWS\\system32\\ctfmon.exe");
   EXPECT_EQ(CleanAutorunPath(L"\"C:\\Program Files\\App\\app.exe\" /min"), L"C:\\Program Files\\App\\app.exe ");
-  EXPECT_EQ(CleanAutorunPath(L"rundll32.exe C:\\x.dll,Start"), L"rundll32.exe C:\\x.dll,Start");
-  EXPECT_EQ(CleanAutorunPath(L"C:\\Tools\\my-app.exe"), L"C:\\Tools\\my-app.exe");
-}
-
-TEST(AutorunFilePath, StartupEdgeCases) {
-  EXPECT_EQ(CleanAutorunPath(L"C:/Tools/a.exe"), L"C:");
-  EXPECT_EQ(CleanAutorunPath(L"C:\\My-Tools\\app.exe -min"), L"C:\\My-Tools\\app.exe ");
   EXPECT_EQ(CleanAutorunPath(L"\"C:\\Program Files\\App\\app.exe\" tray"), L"C:\\Program Files\\App\\app.exe tray");
-  EXPECT_EQ(CleanAutorunPath(L""), L"");
   EXPECT_EQ(CleanAutorunPath(L"%SystemRoot%\\system32\\x.exe"), L"%SystemRoot%\\system32\\x.exe");
-  // No blank is trimmed after the cut, only before it.
-  EXPECT_EQ(CleanAutorunPath(L"a.exe   /s   "), L"a.exe   ");
-  // The first "/" wins over an earlier " -".
-  EXPECT_EQ(CleanAutorunPath(L"a.exe -x /y"), L"a.exe -x ");
-}
-
-TEST(AutorunFilePath, LongCommandLinesAreKeptWhole) {
+  EXPECT_EQ(CleanAutorunPath(L"a.exe   /s   "), L"a.exe   ");  // no blank trimmed after the cut
+  EXPECT_EQ(CleanAutorunPath(L"a.exe -x /y"), L"a.exe -x ");   // the "/" rule comes first
   std::wstring line = L"C:\\" + std::wstring(300, L'd') + L"\\x.exe";
   EXPECT_EQ(CleanAutorunPath(line), line);
 }

@@ -13,9 +13,7 @@ TEST(IfeoRules, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
   EXPECT_TRUE(ifeo::IsListedImageKey(L""));
 }
 
-TEST(IfeoRules, ConventionTexts) {
-  EXPECT_STREQ(ifeo::kForbidMarker, L"Forbid by Morvane");
-  EXPECT_STREQ(ifeo::kDebuggerValue, L"Debugger");
+TEST(IfeoRules, ShownPathsOfImageKeys) {
   // The shown path of an unredirected image key is the path Registry Editor is sent to.
   EXPECT_EQ(common::ShownKeyPath(common::RegRoot::LocalMachine, ifeo::kIfeoKey, L"") + L"\\notepad.exe",
             L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\notepad.exe");

@@ -85,15 +85,6 @@ TEST(ValueNameCell, EveryNameOfBackslashesZerosAndNulsRoundTrips) {
   EXPECT_EQ(std::adjacent_find(cells.begin(), cells.end()), cells.end());
 }
 
-TEST(ValueNameCell, LongNamesRoundTrip) {
-  std::wstring name(16383, L'n');
-  name[0] = L'\0';
-  name[8000] = L'\\';
-  name[8001] = L'0';
-  EXPECT_EQ(ValueNameFromCell(ShowValueName(name)), name);
-  EXPECT_EQ(ShowValueName(name).size(), 16383u + 2);
-}
-
 TEST(ValueDataText, TextTypesEndAtTheirFirstZeroCharacter) {
   EXPECT_TRUE(IsTextType(1));   // REG_SZ
   EXPECT_TRUE(IsTextType(2));   // REG_EXPAND_SZ

@@ -43,17 +43,6 @@ class ImageKey {
   REGSAM m_view;
 };
 
-// Writes an entry the way the process page bars a program: the key created in the program's own
-// view, "Debugger" set to the marker.
-void WriteLikeTheProcessPage(const std::wstring& image) {
-  ui::CRegKey k;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kIfeo + L"\\" + image).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_WRITE, nullptr, k.put(), nullptr),
-            ERROR_SUCCESS);
-  const std::vector<BYTE> marker = rt::SzData(L"Forbid by Morvane");
-  ::RegSetValueExW(k.get(), L"Debugger", 0, REG_SZ, marker.data(), static_cast<DWORD>(marker.size()));
-}
-
 std::wstring StringValue(const std::wstring& key, const std::wstring& name) {
   DWORD type = 0;
   std::vector<BYTE> data;
@@ -84,13 +73,11 @@ struct Page {
 TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
   const std::wstring longDebugger = L"C:\\" + std::wstring(600, L'd') + L"\\dbg.exe";
   ImageKey plain(L"wardlet_t_plain.exe"), none(L"wardlet_t_nodbg.exe"), longOne(L"wardlet_t_long.exe");
-  ImageKey binary(L"wardlet_t_binary.exe"), forbid(L"wardlet_t_forbid.exe");
+  ImageKey binary(L"wardlet_t_binary.exe");
   plain.Debugger(L"C:\\dbg.exe -x");
   none.Set(L"GlobalFlag", REG_DWORD, {2, 0, 0, 0});
   longOne.Debugger(longDebugger);
   binary.Set(L"Debugger", REG_BINARY, {'a', 'b', 'c', 0, 'd'});
-  WriteLikeTheProcessPage(L"wardlet_t_forbid.exe");
-  const bool shared = rt::SharedBetweenViews(HKEY_LOCAL_MACHINE, kIfeo);
   Page p;
   const ui::CListCtrl& list = p.list();
 
@@ -100,18 +87,12 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
     std::wstring debugger;
   } expected[] = {{L"wardlet_t_plain.exe", L"C:\\dbg.exe -x"},
                   {L"wardlet_t_long.exe", longDebugger},
-                  {L"wardlet_t_binary.exe", L"abc"},
-                  {L"wardlet_t_forbid.exe", L"Forbid by Morvane"}};
-  // The process page writes in its own view: where that is the 32-bit view of a key not shared
-  // between the views, its entry shows under WOW6432Node.
-  const bool forbidIn32 = !shared && sizeof(void*) == 4;
+                  {L"wardlet_t_binary.exe", L"abc"}};
   for (const auto& e : expected) {
     int row = p.Row(e.image);
     ASSERT_GE(row, 0) << "listed once";
     EXPECT_EQ(list.GetItemText(row, 2), e.debugger);
-    bool wow = forbidIn32 && e.debugger == L"Forbid by Morvane";
-    EXPECT_EQ(list.GetItemText(row, 3),
-              wow ? L"HKEY_LOCAL_MACHINE\\" + kWowIfeo + L"\\" + e.image : common::IfeoKeyPath(e.image));
+    EXPECT_EQ(list.GetItemText(row, 3), common::IfeoKeyPath(e.image));
   }
   for (int r = 0, n = list.GetItemCount(); r < n; ++r) EXPECT_EQ(list.GetItemText(r, 0), std::to_wstring(r + 1));
 }
@@ -285,4 +266,32 @@ TEST(IfeoPage, AnEntryOfThe32BitViewIsListedOnceAndDeletedInItsOwnKey) {
   EXPECT_TRUE(messages.entries.empty());
   EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\wardlet_t_v32.exe", k32));
   EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
+}
+
+TEST(IfeoPage, AProgramBarredFromTheProcessPageIsListed) {
+  const std::wstring image = L"wardlet_t_forbid_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  wt::TempDir dir;
+  ASSERT_TRUE(::CopyFileW((wt::ExeDir() + L"wardlet_child.exe").c_str(), (dir.path() + image).c_str(), FALSE));
+  struct Cleanup {
+    std::wstring name;
+    ~Cleanup() { rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, name); }
+  } cleanup{image};
+  wt::Child child(L"\"" + dir.path() + image + L"\"");
+  ASSERT_TRUE(child.started());
+  wt::MessageLog messages;
+  Page p;
+  p.main.SelectTab(0);
+  const ui::CListCtrl& processes = p.main.dlg().m_processPage.ProcessList();
+  int processRow = wt::FindRow(processes, 3, std::to_wstring(child.pid()));
+  ASSERT_GE(processRow, 0);
+  wt::RunRowCommand(p.main.dlg().m_processPage.GetSafeHwnd(), processes, processRow, IDM_PROCESS_FORBID);
+  p.main.SelectTab(4);
+  int row = p.Row(image);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(p.list().GetItemText(row, 2), L"Forbid by Morvane");
+  EXPECT_EQ(p.list().GetItemText(row, 3), common::IfeoKeyPath(image));
+  // Deleting the row lifts the bar.
+  p.Run(row, IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + image));
+  EXPECT_EQ(p.Row(image), -1);
 }
