@@ -96,7 +96,8 @@ void CServicePage::RefreshServiceList() {
   } else {
     std::vector<BYTE> configBuffer(8 * 1024);
     int row = 0;
-    for (const ServiceEntry& entry : EnumerateServices(manager.get())) AddServiceRow(manager.get(), row++, entry, configBuffer);
+    for (const ServiceEntry& entry : EnumerateServices(manager.get()))
+      AddServiceRow(manager.get(), row++, entry, configBuffer);
   }
   common::EndListRefill(m_list);
 }

@@ -202,7 +202,8 @@ TEST(ServicePage, ListsEveryServiceWithItsTexts) {
 TEST(ServicePage, EveryServiceIsListedOnceWhenTheyDoNotFitOneCall) {
   std::vector<std::unique_ptr<TestService>> many;
   for (int i = 0; i < 150; ++i) {
-    many.push_back(std::make_unique<TestService>(L"", L"很多测试服务 with a longer display name " + std::to_wstring(i)));
+    std::wstring display = L"很多测试服务 with a longer display name " + std::to_wstring(i);
+    many.push_back(std::make_unique<TestService>(L"", display));
     ASSERT_TRUE(many.back()->created());
   }
   ServiceTab tab;
