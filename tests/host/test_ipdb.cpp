@@ -50,18 +50,26 @@ std::ostream& operator<<(std::ostream& os, const Answer& a) {
   return os;
 }
 
+// The text a lookup left in a buffer of capacity bytes with a guard byte
+// behind it: it must end with a zero inside the capacity and leave the guard.
+std::string TextIn(const std::vector<char>& out, size_t capacity) {
+  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
+  if (capacity == 0) return {};
+  const size_t length = strnlen(out.data(), capacity);
+  EXPECT_LT(length, capacity) << "no terminating zero inside the capacity";
+  return std::string(out.data(), length);
+}
+
 Answer ByAddress(const CIpLocationDb& db, uint32_t ip, size_t capacity = 1024) {
   std::vector<char> out(capacity + 1, 'Z');
   const bool found = db.LookupAddress(ip, out.data(), capacity);
-  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
-  return {found, capacity == 0 ? std::string() : std::string(out.data())};
+  return {found, TextIn(out, capacity)};
 }
 
 Answer ByText(const CIpLocationDb& db, const char* address, size_t capacity = 1024) {
   std::vector<char> out(capacity + 1, 'Z');
   const bool found = db.LookupText(address, out.data(), capacity);
-  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
-  return {found, capacity == 0 ? std::string() : std::string(out.data())};
+  return {found, TextIn(out, capacity)};
 }
 
 // Points index entry i of a finished file at another record.
