@@ -7,34 +7,11 @@
 
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
-#include "ui/filedialog.h"
 
 namespace {
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kUserRun = L"HKEY_CURRENT_USER\\" + kRun;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
-
-// Answers the file dialog with a path (or a cancel) and records what it was asked.
-struct FileAnswer {
-  std::wstring filter, title;
-  int asked = 0;
-  FileAnswer(bool choose, std::wstring path) {
-    ui::SetFileDialogHook([this, choose, path](const std::wstring& f, const std::wstring& t, std::wstring& out) {
-      ++asked;
-      filter = f;
-      title = t;
-      if (choose) out = path;
-      return choose;
-    });
-  }
-  ~FileAnswer() { ui::SetFileDialogHook(nullptr); }
-};
-
-std::wstring EditText(HWND dialog, int id) {
-  wchar_t buf[512] = {};
-  ::GetDlgItemTextW(dialog, id, buf, 512);
-  return buf;
-}
 
 bool UserRunHas(const std::wstring& name) { return rt::ValueExists(HKEY_CURRENT_USER, kRun, k64, name); }
 
@@ -104,15 +81,12 @@ TEST(AutorunAdd, AnAddedValueGoesToTheUsersRunKeyAndIsListedFirst) {
 
 TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
   rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  FileAnswer answer(true, L"C:\\Tools\\wt app.exe");
-  std::wstring pathAfter, nameAfter;
-  bool enabled = false;
+  wt::FileAnswer answer(L"C:\\Tools\\wt app.exe");
   rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
-    ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_AUTORUN_BROWSE, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(d, IDC_AUTORUN_BROWSE)));
-    pathAfter = EditText(d, IDC_AUTORUN_PATH);
-    nameAfter = EditText(d, IDC_AUTORUN_NAME);
-    enabled = rt::IsEnabled(d, IDC_AUTORUN_ADD);
+    rt::Click(d, IDC_AUTORUN_BROWSE);
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\Tools\\wt app.exe");
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_NAME), L"");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
     rt::PostClick(d, IDC_AUTORUN_ADD);  // ends with IDOK, but without a name nothing is written
   });
   wt::MessageLog messages;
@@ -121,12 +95,10 @@ TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
   p.list().InsertItem(0, L"marker");
   const int rows = p.list().GetItemCount();
   p.Add();
+  EXPECT_EQ(driver.opened, 1);
   EXPECT_EQ(answer.asked, 1);
   EXPECT_EQ(answer.filter, L"可执行文件(.exe;bat;*.cmd;*.vbs)|*.exe;*.bat;*.cmd;*.vbs||");
   EXPECT_EQ(answer.title, L"请选择一个可执行文件");
-  EXPECT_EQ(pathAfter, L"C:\\Tools\\wt app.exe");
-  EXPECT_EQ(nameAfter, L"");
-  EXPECT_TRUE(enabled);
   EXPECT_TRUE(messages.entries.empty());
   // Nothing written and no refresh: the marker row is still there.
   EXPECT_EQ(rt::ValueNames(HKEY_CURRENT_USER, kRun, k64), valuesBefore);
@@ -136,61 +108,41 @@ TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
 
 TEST(AutorunAdd, CancelledBrowseWarnsAndDisablesAddButKeepsThePath) {
   rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  FileAnswer answer(false, L"");
-  std::wstring pathAfter;
-  bool enabledBefore = false, enabledAfter = true, enabledRetyped = false;
+  wt::FileAnswer answer(std::nullopt);
+  wt::MessageLog messages;
   rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
     rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled");
     rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\kept.exe");
-    enabledBefore = rt::IsEnabled(d, IDC_AUTORUN_ADD);
-    ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_AUTORUN_BROWSE, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(d, IDC_AUTORUN_BROWSE)));
-    enabledAfter = rt::IsEnabled(d, IDC_AUTORUN_ADD);
-    pathAfter = EditText(d, IDC_AUTORUN_PATH);
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    rt::Click(d, IDC_AUTORUN_BROWSE);
+    EXPECT_EQ(messages.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_ICONEXCLAMATION));
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\kept.exe");
     rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled2");
-    enabledRetyped = rt::IsEnabled(d, IDC_AUTORUN_ADD);
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
     rt::PostEscape(d);
   });
-  wt::MessageLog messages;
   Page p;
   p.Add();
-  EXPECT_TRUE(enabledBefore);
-  EXPECT_FALSE(enabledAfter);
-  EXPECT_TRUE(enabledRetyped);
-  EXPECT_EQ(pathAfter, L"C:\\kept.exe");
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"可执行文件路径不能为空!");
-  EXPECT_EQ(messages.entries[0].caption, L"提示");
-  EXPECT_EQ(messages.entries[0].style, static_cast<UINT>(MB_ICONEXCLAMATION));
+  EXPECT_EQ(driver.opened, 1);
+  EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_FALSE(UserRunHas(L"WardletT Cancelled2"));
 }
 
 TEST(AutorunAdd, EscapeAndTheCloseBoxWriteNothing) {
   rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
   rt::TestValue guard(HKEY_CURRENT_USER, kRun, k64, L"WardletT Closed", REG_SZ, rt::SzData(L"x"));
-  bool useCloseBox = false;
-  // After the key or the close box, a click on Add waits in the queue: it writes the value should
-  // the dialog still be open when it arrives.
+  bool closeBox = false;
   rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
     rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Closed");
     rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\closed.exe");
-    if (useCloseBox)
-      ::SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      rt::PostEscape(d);
-    rt::PostClick(d, IDC_AUTORUN_ADD);
+    rt::CloseWithClickQueued(d, closeBox, IDC_AUTORUN_ADD);
   });
   Page p;
-  auto written = [] {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    return rt::ReadValue(HKEY_CURRENT_USER, kRun, k64, L"WardletT Closed", type, data) &&
-           data == rt::SzData(L"C:\\closed.exe");
-  };
-  p.Add();
-  EXPECT_FALSE(written());
-  useCloseBox = true;
-  p.Add();
-  EXPECT_FALSE(written());
+  for (bool box : {false, true}) {
+    closeBox = box;
+    p.Add();
+    EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, kRun, L"WardletT Closed"), L"x") << box;
+  }
   EXPECT_EQ(driver.opened, 2);
 }

@@ -2,6 +2,7 @@
 // and texts, exact deletion, messages and the shell actions of the row menu.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,13 @@ int KeyOrder(const std::wstring& path) {
 
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
 
+// The name cell of a value: each NUL written as "\\0".
+std::wstring NameCell(const std::wstring& name) {
+  std::wstring cell;
+  for (wchar_t c : name) cell += c == L'\0' ? std::wstring(L"\\0") : std::wstring(1, c);
+  return cell;
+}
+
 struct Page {
   wt::MainDialog main;
   CAutorunPage& page() { return main.dlg().m_autorunPage; }
@@ -52,52 +60,50 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
   rt::TestKey machineRun(HKEY_LOCAL_MACHINE, kRun);
   const std::wstring longData = L"C:\\" + std::wstring(160, L'L') + L"\\long.exe";  // 332 bytes
   const std::wstring longName = L"WardletT Name" + std::wstring(1987, L'N');        // 2,000 characters
-  ASSERT_EQ(longName.size(), 2000u);
-  rt::TestValue plain(HKEY_CURRENT_USER, kRun, k64, L"WardletT Plain", REG_SZ,
-                      rt::SzData(L"\"C:\\Program Files\\App\\app.exe\" /min"));
-  rt::TestValue expand(HKEY_CURRENT_USER, kRun, k64, L"WardletT Expand", REG_EXPAND_SZ,
-                       rt::SzData(L"%SystemRoot%\\system32\\wt.exe -boot"));
-  rt::TestValue longLine(HKEY_CURRENT_USER, kRun, k64, L"WardletT Long", REG_SZ, rt::SzData(longData));
-  rt::TestValue longNamed(HKEY_CURRENT_USER, kRun, k64, longName, REG_SZ, rt::SzData(L"C:\\n.exe"));
-  rt::TestValue hidden(HKEY_CURRENT_USER, kRun, k64, L"\0WardletT Hidden"s, REG_SZ, rt::SzData(L"C:\\hidden.exe"));
-  rt::TestValue binary(HKEY_CURRENT_USER, kRun, k64, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s));
-  rt::TestValue dword(HKEY_CURRENT_USER, kRun, k64, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s));
-  rt::TestValue unterminated(HKEY_CURRENT_USER, kRun, k64, L"WardletT Unterminated", REG_SZ,
-                             Bytes("C\0:\0\\\0u\0"s));
-  rt::TestValue defaultValue(HKEY_CURRENT_USER, kRunOnce, k64, L"", REG_SZ, rt::SzData(L"C:\\default.exe"));
-  rt::TestValue twinUser(HKEY_CURRENT_USER, kRun, k64, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"));
-  rt::TestValue twinMachine(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Twin", REG_SZ,
-                            rt::SzData(L"C:\\twin-machine.exe -q"));
-  ASSERT_TRUE(hidden.written() && longNamed.written() && twinMachine.written());
-
+  const HKEY user = HKEY_CURRENT_USER;
+  struct Value {
+    HKEY root;
+    const std::wstring& key;
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+    std::wstring file;  // the file-path cell
+  } values[] = {
+      {user, kRun, L"WardletT Plain", REG_SZ, rt::SzData(L"\"C:\\Program Files\\App\\app.exe\" /min"),
+       L"C:\\Program Files\\App\\app.exe "},
+      {user, kRun, L"WardletT Expand", REG_EXPAND_SZ, rt::SzData(L"%SystemRoot%\\system32\\wt.exe -boot"),
+       L"%SystemRoot%\\system32\\wt.exe "},
+      {user, kRun, L"WardletT Long", REG_SZ, rt::SzData(longData), longData},
+      {user, kRun, longName, REG_SZ, rt::SzData(L"C:\\n.exe"), L"C:\\n.exe"},
+      {user, kRun, L"\0WardletT Hidden"s, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
+      {user, kRun, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s), L"C:\\bin.exe"},
+      {user, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
+      {user, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
+      {user, kRunOnce, L"", REG_SZ, rt::SzData(L"C:\\default.exe"), L"C:\\default.exe"},
+      {user, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"), L"C:\\twin-user.exe"},
+      {HKEY_LOCAL_MACHINE, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-machine.exe -q"),
+       L"C:\\twin-machine.exe "},
+  };
+  std::vector<std::unique_ptr<rt::TestValue>> written;
+  for (const Value& v : values) {
+    written.push_back(std::make_unique<rt::TestValue>(v.root, v.key, k64, v.name, v.type, v.data));
+    ASSERT_TRUE(written.back()->written());
+  }
   Page p;
   const ui::CListCtrl& list = p.list();
-  auto expectRow = [&](const std::wstring& name, const std::wstring& path, const std::wstring& file) {
-    std::vector<int> rows = rt::RowsWith(list, 1, name);
-    int found = 0;
-    for (int r : rows)
-      if (list.GetItemText(r, 2) == path) {
-        ++found;
-        EXPECT_EQ(list.GetItemText(r, 3), file) << std::string(name.begin(), name.end());
-      }
-    EXPECT_EQ(found, 1) << std::string(name.begin(), name.end());
-  };
-  expectRow(L"WardletT Plain", kUserRun, L"C:\\Program Files\\App\\app.exe ");
-  expectRow(L"WardletT Expand", kUserRun, L"%SystemRoot%\\system32\\wt.exe ");
-  expectRow(L"WardletT Long", kUserRun, longData);
-  expectRow(longName, kUserRun, L"C:\\n.exe");
-  expectRow(L"\\0WardletT Hidden", kUserRun, L"C:\\hidden.exe");
-  expectRow(L"WardletT Binary", kUserRun, L"C:\\bin.exe");
-  expectRow(L"WardletT Dword", kUserRun, L"12");
-  expectRow(L"WardletT Unterminated", kUserRun, L"C:\\u");
-  expectRow(L"", kUserRunOnce, L"C:\\default.exe");
-  expectRow(L"WardletT Twin", kUserRun, L"C:\\twin-user.exe");
-  expectRow(L"WardletT Twin", kMachineRun, L"C:\\twin-machine.exe ");
+  for (const Value& v : values) {  // exactly one row each, with the value's texts
+    SCOPED_TRACE(NameCell(v.name).substr(0, 30));
+    const std::wstring path = (v.root == user ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + v.key;
+    std::vector<int> rows = rt::RowsWith(list, 1, NameCell(v.name), 2, path);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(list.GetItemText(rows[0], 3), v.file);
+  }
+  EXPECT_GE(rt::RowWith(list, 1, L"\\0WardletT Hidden", 2, kUserRun), 0);  // the NUL written visibly
 
   // Numbers run 1, 2, 3 without gaps; keys come in listing order; within a key the rows follow
   // the registry's enumeration order.
   int lastOrder = 0;
-  std::vector<std::wstring> userRunCells;
+  std::vector<std::wstring> userRunCells, expected;
   for (int r = 0, n = list.GetItemCount(); r < n; ++r) {
     EXPECT_EQ(list.GetItemText(r, 0), std::to_wstring(r + 1));
     int order = KeyOrder(list.GetItemText(r, 2));
@@ -105,12 +111,7 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
     lastOrder = order;
     if (order == 0) userRunCells.push_back(list.GetItemText(r, 1));
   }
-  std::vector<std::wstring> expected;
-  for (const auto& name : rt::ValueNames(HKEY_CURRENT_USER, kRun, k64)) {
-    std::wstring cell;
-    for (wchar_t c : name) cell += c == L'\0' ? std::wstring(L"\\0") : std::wstring(1, c);
-    expected.push_back(cell);
-  }
+  for (const auto& name : rt::ValueNames(HKEY_CURRENT_USER, kRun, k64)) expected.push_back(NameCell(name));
   EXPECT_EQ(userRunCells, expected);
 }
 
@@ -161,33 +162,21 @@ TEST(AutorunPage, DeleteRemovesExactlyTheRowsOwnValue) {
 }
 
 TEST(AutorunPage, DeleteReportsAKeyItCannotOpenAndAValueItCannotDelete) {
-  wt::MessageLog messages;
   Page p;
   const ui::CListCtrl& list = p.list();
-  auto fakeRow = [&](const std::wstring& name, const std::wstring& path) {
+  const std::wstring cases[][3] = {  // name and key cells of a row put in by hand, the message
+      {L"x", L"HKEY_USERS\\.DEFAULT\\" + kRun, L"注册表打开失败"},
+      {L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key", L"注册表打开失败"},
+      {L"WardletT no such value", kUserRun, L"删除失败!"}};
+  for (const auto& c : cases) {
     int row = list.InsertItem(0, L"0");
-    list.SetItemText(row, 1, name);
-    list.SetItemText(row, 2, path);
-    return row;
-  };
-  p.Run(fakeRow(L"x", L"HKEY_USERS\\.DEFAULT\\" + kRun), IDM_AUTORUN_DELETE);
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"注册表打开失败");
-  EXPECT_EQ(messages.entries[0].caption, L"错误");
-  EXPECT_EQ(messages.entries[0].style, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_EQ(messages.entries[0].owner, p.page().GetSafeHwnd());
-  EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());  // refreshed after the failure
-
-  p.Run(fakeRow(L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key"), IDM_AUTORUN_DELETE);
-  ASSERT_EQ(messages.entries.size(), 2u);
-  EXPECT_EQ(messages.entries[1].text, L"注册表打开失败");
-
-  p.Run(fakeRow(L"WardletT no such value", kUserRun), IDM_AUTORUN_DELETE);
-  ASSERT_EQ(messages.entries.size(), 3u);
-  EXPECT_EQ(messages.entries[2].text, L"删除失败!");
-  EXPECT_EQ(messages.entries[2].caption, L"错误");
-  EXPECT_EQ(messages.entries[2].style, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
+    list.SetItemText(row, 1, c[0]);
+    list.SetItemText(row, 2, c[1]);
+    wt::MessageLog messages;
+    p.Run(row, IDM_AUTORUN_DELETE);
+    EXPECT_EQ(messages.entries, wt::Shown(p.page().GetSafeHwnd(), c[2], L"错误", MB_ICONERROR)) << c[1];
+    EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());  // refreshed after the failure
+  }
 }
 
 TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
@@ -229,9 +218,8 @@ TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
 }
 
 TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  rt::TestKey regedit(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit");
   const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  rt::TestKey userRun(HKEY_CURRENT_USER, kRun), regedit(HKEY_CURRENT_USER, regeditKey);
   rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
   rt::TestValue value(HKEY_CURRENT_USER, kRun, k64, L"WardletT a b&c", REG_SZ,
                       rt::SzData(L"\"C:\\Program Files\\W T\\wt.exe\" /tray"));
@@ -266,28 +254,13 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   EXPECT_EQ(shell.requests[1].file, file);
   EXPECT_EQ(shell.requests[2].file, common::SearchAddress(L"WardletT a b&c"));
   EXPECT_EQ(shell.requests[3].file, L"Regedit.exe");
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  ASSERT_TRUE(rt::ReadValue(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", type, data));
-  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), kUserRun);
+  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), kUserRun);
   EXPECT_TRUE(messages.entries.empty());
 
-  auto clipboardText = [] {
-    std::wstring text;
-    if (!::OpenClipboard(nullptr)) return text;
-    if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-      if (auto* p = static_cast<const wchar_t*>(::GlobalLock(h))) {
-        text = p;
-        ::GlobalUnlock(h);
-      }
-    }
-    ::CloseClipboard();
-    return text;
-  };
   p.Run(row, IDM_AUTORUN_COPY_PATH);
-  EXPECT_EQ(clipboardText(), file);
+  EXPECT_EQ(wt::ClipboardText(), file);
   p.Run(row, IDM_AUTORUN_COPY_KEY);
-  EXPECT_EQ(clipboardText(), kUserRun);
+  EXPECT_EQ(wt::ClipboardText(), kUserRun);
   ASSERT_EQ(messages.entries.size(), 2u);
   for (const auto& m : messages.entries) {
     EXPECT_EQ(m.text, L"文件路径已复制到剪贴板!");

@@ -10,8 +10,6 @@
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
-using namespace std::string_literals;
-
 namespace {
 const std::wstring kIfeo = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 const std::wstring kWowIfeo = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
@@ -19,36 +17,27 @@ const std::wstring kSample = L"Your Image File Name Here without a path";
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
-// An image key the test writes (in one view) and deletes with everything in it at the end.
+// An image key (in one view) made by the values the test sets, deleted with all it holds at the end.
 class ImageKey {
  public:
-  ImageKey(std::wstring name, REGSAM view = k64) : m_name(std::move(name)), m_view(view) {
-    ui::CRegKey k;
-    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kIfeo + L"\\" + m_name).c_str(), 0, nullptr, 0, KEY_WRITE | m_view,
-                      nullptr, k.put(), nullptr);
-  }
+  explicit ImageKey(std::wstring name, REGSAM view = k64) : m_name(std::move(name)), m_view(view) {}
   ~ImageKey() { rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, m_name, m_view); }
   ImageKey(const ImageKey&) = delete;
   ImageKey& operator=(const ImageKey&) = delete;
-  void Set(const std::wstring& value, DWORD type, const std::vector<BYTE>& data) const {
+  void Set(const std::wstring& value, DWORD type, const std::vector<BYTE>& data, const std::wstring& sub = L"") const {
     ui::CRegKey k;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Path().c_str(), 0, KEY_WRITE | m_view, k.put()) == ERROR_SUCCESS)
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (Path() + sub).c_str(), 0, nullptr, 0, KEY_WRITE | m_view, nullptr,
+                          k.put(), nullptr) == ERROR_SUCCESS)
       ::RegSetValueExW(k.get(), value.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
   }
   void Debugger(const std::wstring& text) const { Set(L"Debugger", REG_SZ, rt::SzData(text)); }
   std::wstring Path() const { return kIfeo + L"\\" + m_name; }
+  bool Exists() const { return rt::KeyExists(HKEY_LOCAL_MACHINE, Path(), m_view); }
 
  private:
   std::wstring m_name;
   REGSAM m_view;
 };
-
-std::wstring StringValue(const std::wstring& key, const std::wstring& name) {
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  if (!rt::ReadValue(HKEY_LOCAL_MACHINE, key, k64, name, type, data) || type != REG_SZ) return L"<missing>";
-  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
-}
 
 struct Page {
   wt::MainDialog main;
@@ -67,6 +56,8 @@ struct Page {
     std::vector<int> rows = rt::RowsWith(list(), 1, image);
     return rows.size() == 1 ? rows[0] : -static_cast<int>(rows.size()) - 1;  // -1: none, -3: two
   }
+  std::wstring Cell(const std::wstring& image, int column) { return list().GetItemText(Row(image), column); }
+  wt::Messages Error(const std::wstring& text) { return wt::Shown(page().GetSafeHwnd(), text, L"错误", MB_ICONERROR); }
 };
 }  // namespace
 
@@ -79,8 +70,6 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
   longOne.Debugger(longDebugger);
   binary.Set(L"Debugger", REG_BINARY, {'a', 'b', 'c', 0, 'd'});
   Page p;
-  const ui::CListCtrl& list = p.list();
-
   EXPECT_EQ(p.Row(L"wardlet_t_nodbg.exe"), -1);
   struct Expected {
     const wchar_t* image;
@@ -89,12 +78,11 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
                   {L"wardlet_t_long.exe", longDebugger},
                   {L"wardlet_t_binary.exe", L"abc"}};
   for (const auto& e : expected) {
-    int row = p.Row(e.image);
-    ASSERT_GE(row, 0) << "listed once";
-    EXPECT_EQ(list.GetItemText(row, 2), e.debugger);
-    EXPECT_EQ(list.GetItemText(row, 3), common::IfeoKeyPath(e.image));
+    ASSERT_GE(p.Row(e.image), 0) << "listed once";
+    EXPECT_EQ(p.Cell(e.image, 2), e.debugger);
+    EXPECT_EQ(p.Cell(e.image, 3), common::IfeoKeyPath(e.image));
   }
-  for (int r = 0, n = list.GetItemCount(); r < n; ++r) EXPECT_EQ(list.GetItemText(r, 0), std::to_wstring(r + 1));
+  for (int r = 0, n = p.list().GetItemCount(); r < n; ++r) EXPECT_EQ(p.list().GetItemText(r, 0), std::to_wstring(r + 1));
 }
 
 TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
@@ -113,9 +101,8 @@ TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
   ImageKey key(variant);
   key.Debugger(L"C:\\variant.exe");
   Page p;
-  int row = p.Row(variant);
-  ASSERT_GE(row, 0);
-  EXPECT_EQ(p.list().GetItemText(row, 2), L"C:\\variant.exe");
+  ASSERT_GE(p.Row(variant), 0);
+  EXPECT_EQ(p.Cell(variant, 2), L"C:\\variant.exe");
 }
 
 TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
@@ -123,98 +110,85 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   doomed.Debugger(L"C:\\d.exe");
   doomed.Set(L"Other", REG_SZ, rt::SzData(L"goes too"));
   parent.Debugger(L"C:\\p.exe");
+  parent.Set(L"", REG_SZ, rt::SzData(L"x"), L"\\child");
   neighbour.Debugger(L"C:\\k.exe");
-  { ui::CRegKey child; ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (parent.Path() + L"\\child").c_str(), 0, nullptr, 0, KEY_WRITE | k64, nullptr, child.put(), nullptr); }
   wt::MessageLog messages;
   Page p;
   const ui::CListCtrl& list = p.list();
 
   p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE);
-  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, doomed.Path()));
+  EXPECT_FALSE(doomed.Exists());
   EXPECT_EQ(p.Row(L"wardlet_t_del.exe"), -1);
   EXPECT_GE(p.Row(L"wardlet_t_keep.exe"), 0);
   EXPECT_TRUE(messages.entries.empty());
 
   p.Run(p.Row(L"wardlet_t_sub.exe"), IDM_IFEO_DELETE);
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"删除失败!");
-  EXPECT_EQ(messages.entries[0].caption, L"错误");
-  EXPECT_EQ(messages.entries[0].style, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_TRUE(rt::KeyExists(HKEY_LOCAL_MACHINE, parent.Path()));
+  EXPECT_EQ(messages.entries, p.Error(L"删除失败!"));
+  EXPECT_TRUE(parent.Exists());
   EXPECT_GE(p.Row(L"wardlet_t_sub.exe"), 0);
 
+  messages.entries.clear();
   int fake = list.InsertItem(0, L"0");
   list.SetItemText(fake, 1, L"wardlet_t_keep.exe");
   list.SetItemText(fake, 3, L"HKEY_USERS\\" + kIfeo + L"\\wardlet_t_keep.exe");
   p.Run(fake, IDM_IFEO_DELETE);
-  ASSERT_EQ(messages.entries.size(), 2u);
-  EXPECT_EQ(messages.entries[1].text, L"注册表打开失败");
-  EXPECT_EQ(messages.entries[1].caption, L"错误");
-  EXPECT_TRUE(rt::KeyExists(HKEY_LOCAL_MACHINE, neighbour.Path()));
+  EXPECT_EQ(messages.entries, p.Error(L"注册表打开失败"));
+  EXPECT_TRUE(neighbour.Exists());
   EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
 
   // No row selected: nothing is deleted, the list is refilled.
   list.InsertItem(0, L"marker");
   wt::SelectRow(list, -1);
   p.page().SendMessage(WM_COMMAND, IDM_IFEO_DELETE, 0);
-  EXPECT_EQ(messages.entries.size(), 2u);
+  EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_TRUE(rt::RowsWith(list, 0, L"marker").empty());
-  EXPECT_TRUE(rt::KeyExists(HKEY_LOCAL_MACHINE, neighbour.Path()));
+  EXPECT_TRUE(neighbour.Exists());
 }
 
 TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValues) {
   ImageKey added(L"wardlet_t_added.exe"), existing(L"wardlet_t_exist.exe");
-  rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, L"wardlet_t_added.exe");  // starts absent
   existing.Debugger(L"C:\\old.exe");
   existing.Set(L"Keep", REG_SZ, rt::SzData(L"kept"));
   std::wstring name = L"wardlet_t_added.exe";
   std::vector<bool> states;
   rt::DialogDriver driver(IDD_ADD_IFEO, [&](HWND d) {
-    states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, L"x");
-    states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, L"");
-    states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, name);
+    for (const std::wstring& typed : {std::wstring(L"x"), std::wstring(), name}) {
+      states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
+      rt::SetEditText(d, IDC_IFEO_NAME, typed);
+    }
     states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
     rt::PostClick(d, IDC_IFEO_ADD);
   });
+  rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, L"wardlet_t_added.exe");  // starts absent
   Page p;
   p.Add();
   EXPECT_EQ(states, (std::vector<bool>{false, true, false, true}));
-  EXPECT_EQ(StringValue(added.Path(), L"Debugger"), L"Forbid by Morvane");
-  int row = p.Row(name);
-  ASSERT_GE(row, 0);
-  EXPECT_EQ(p.list().GetItemText(row, 2), L"Forbid by Morvane");
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, added.Path(), L"Debugger"), L"Forbid by Morvane");
+  ASSERT_GE(p.Row(name), 0);
+  EXPECT_EQ(p.Cell(name, 2), L"Forbid by Morvane");
 
   name = L"wardlet_t_exist.exe";
   p.Add();
-  EXPECT_EQ(StringValue(existing.Path(), L"Debugger"), L"Forbid by Morvane");
-  EXPECT_EQ(StringValue(existing.Path(), L"Keep"), L"kept");
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Debugger"), L"Forbid by Morvane");
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Keep"), L"kept");
   EXPECT_EQ(driver.opened, 2);
 }
 
 TEST(IfeoPage, AddClosedByEscapeOrTheCloseBoxWritesNothing) {
   ImageKey closed(L"wardlet_t_closed.exe");
-  rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, L"wardlet_t_closed.exe");
-  bool useCloseBox = false;
-  // A click on Add waits behind the key or the close box: it writes should the dialog stay open.
+  bool closeBox = false;
   rt::DialogDriver driver(IDD_ADD_IFEO, [&](HWND d) {
     rt::SetEditText(d, IDC_IFEO_NAME, L"wardlet_t_closed.exe");
-    if (useCloseBox)
-      ::SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      rt::PostEscape(d);
-    rt::PostClick(d, IDC_IFEO_ADD);
+    rt::CloseWithClickQueued(d, closeBox, IDC_IFEO_ADD);
   });
   Page p;
-  p.list().InsertItem(0, L"marker");
-  p.Add();
-  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, closed.Path()));
-  EXPECT_TRUE(rt::RowsWith(p.list(), 0, L"marker").empty());  // refreshed all the same
-  useCloseBox = true;
-  p.Add();
-  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, closed.Path()));
+  for (bool box : {false, true}) {
+    closeBox = box;
+    p.list().InsertItem(0, L"marker");
+    p.Add();
+    EXPECT_FALSE(closed.Exists()) << box;
+    EXPECT_TRUE(rt::RowsWith(p.list(), 0, L"marker").empty());  // refreshed all the same
+  }
   EXPECT_EQ(driver.opened, 2);
 }
 
@@ -226,30 +200,25 @@ TEST(IfeoPage, MenuRefreshAndRegistryEditor) {
   listed.Debugger(L"C:\\menu.exe");
   wt::ShellLog shell;
   Page p;
-  int row = p.Row(L"wardlet_t_menu.exe");
-  ASSERT_GE(row, 0);
+  ASSERT_GE(p.Row(L"wardlet_t_menu.exe"), 0);
   {
     wt::MenuChooser chooser;
     wt::RightClickRow(p.page().GetSafeHwnd(), p.list(), -1);
     EXPECT_EQ(chooser.opened, 0);
-    p.Run(row, 0, &chooser);
+    p.Run(p.Row(L"wardlet_t_menu.exe"), 0, &chooser);
     EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
     EXPECT_EQ(chooser.items, (std::vector<UINT>{IDM_IFEO_REFRESH, IDM_IFEO_DELETE, IDM_IFEO_ADD, IDM_IFEO_REGEDIT}));
     EXPECT_TRUE(chooser.greyed.empty());
   }
   later.Debugger(L"C:\\later.exe");
   EXPECT_EQ(p.Row(L"wardlet_t_later.exe"), -1);
-  p.Run(row, IDM_IFEO_REFRESH);
+  p.Run(p.Row(L"wardlet_t_menu.exe"), IDM_IFEO_REFRESH);
   EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
 
-  row = p.Row(L"wardlet_t_menu.exe");
-  p.Run(row, IDM_IFEO_REGEDIT);
+  p.Run(p.Row(L"wardlet_t_menu.exe"), IDM_IFEO_REGEDIT);
   ASSERT_EQ(shell.requests.size(), 1u);
   EXPECT_EQ(shell.requests[0].file, L"Regedit.exe");
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  ASSERT_TRUE(rt::ReadValue(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", type, data));
-  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), common::IfeoKeyPath(L"wardlet_t_menu.exe"));
+  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), common::IfeoKeyPath(L"wardlet_t_menu.exe"));
 }
 
 TEST(IfeoPage, AnEntryOfThe32BitViewIsListedOnceAndDeletedInItsOwnKey) {
@@ -257,41 +226,35 @@ TEST(IfeoPage, AnEntryOfThe32BitViewIsListedOnceAndDeletedInItsOwnKey) {
   ImageKey only32(L"wardlet_t_v32.exe", k32);
   only32.Debugger(L"C:\\v32.exe");
   Page p;
-  int row = p.Row(L"wardlet_t_v32.exe");
-  ASSERT_GE(row, 0);
-  const std::wstring path = L"HKEY_LOCAL_MACHINE\\" + (shared ? kIfeo : kWowIfeo) + L"\\wardlet_t_v32.exe";
-  EXPECT_EQ(p.list().GetItemText(row, 3), path);
+  ASSERT_GE(p.Row(L"wardlet_t_v32.exe"), 0);
+  EXPECT_EQ(p.Cell(L"wardlet_t_v32.exe", 3),
+            L"HKEY_LOCAL_MACHINE\\" + (shared ? kIfeo : kWowIfeo) + L"\\wardlet_t_v32.exe");
   wt::MessageLog messages;
-  p.Run(row, IDM_IFEO_DELETE);
+  p.Run(p.Row(L"wardlet_t_v32.exe"), IDM_IFEO_DELETE);
   EXPECT_TRUE(messages.entries.empty());
-  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\wardlet_t_v32.exe", k32));
+  EXPECT_FALSE(only32.Exists());
   EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
 }
 
 TEST(IfeoPage, AProgramBarredFromTheProcessPageIsListed) {
   const std::wstring image = L"wardlet_t_forbid_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
   wt::TempDir dir;
-  ASSERT_TRUE(::CopyFileW((wt::ExeDir() + L"wardlet_child.exe").c_str(), (dir.path() + image).c_str(), FALSE));
-  struct Cleanup {
-    std::wstring name;
-    ~Cleanup() { rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, name); }
-  } cleanup{image};
-  wt::Child child(L"\"" + dir.path() + image + L"\"");
+  wt::KeyCleanup cleanup(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + image);
+  wt::Child child(wt::Quoted(wt::CopyChild(dir, image)));
   ASSERT_TRUE(child.started());
   wt::MessageLog messages;
   Page p;
   p.main.SelectTab(0);
   const ui::CListCtrl& processes = p.main.dlg().m_processPage.ProcessList();
-  int processRow = wt::FindRow(processes, 3, std::to_wstring(child.pid()));
+  int processRow = wt::FindRow(processes, wt::ProcessTab::kPid, std::to_wstring(child.pid()));
   ASSERT_GE(processRow, 0);
   wt::RunRowCommand(p.main.dlg().m_processPage.GetSafeHwnd(), processes, processRow, IDM_PROCESS_FORBID);
   p.main.SelectTab(4);
-  int row = p.Row(image);
-  ASSERT_GE(row, 0);
-  EXPECT_EQ(p.list().GetItemText(row, 2), L"Forbid by Morvane");
-  EXPECT_EQ(p.list().GetItemText(row, 3), common::IfeoKeyPath(image));
+  ASSERT_GE(p.Row(image), 0);
+  EXPECT_EQ(p.Cell(image, 2), L"Forbid by Morvane");
+  EXPECT_EQ(p.Cell(image, 3), common::IfeoKeyPath(image));
   // Deleting the row lifts the bar.
-  p.Run(row, IDM_IFEO_DELETE);
+  p.Run(p.Row(image), IDM_IFEO_DELETE);
   EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + image));
   EXPECT_EQ(p.Row(image), -1);
 }

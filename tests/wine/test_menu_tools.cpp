@@ -2,87 +2,66 @@
 // force-delete tool, the About box and the home page.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
+#include <filesystem>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "app/repair.h"
+#include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
-#include "ui/filedialog.h"
+#include "ui/handle.h"
 
 namespace {
 
 constexpr REGSAM kView = KEY_WOW64_64KEY;
+const wchar_t kStorage[] = L"SYSTEM\\CurrentControlSet\\Control\\StorageDevicePolicies";
+const wchar_t kSystem[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+const std::wstring kFolder = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\";
 
 std::optional<DWORD> ReadDword(HKEY root, const std::wstring& subkey, const std::wstring& name) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return std::nullopt;
-  DWORD type = 0, data = 0, size = sizeof(data);
-  LONG rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-  ::RegCloseKey(key);
-  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(DWORD)) return std::nullopt;
-  return data;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!rt::ReadValue(root, subkey, kView, name, type, data) || type != REG_DWORD || data.size() != sizeof(DWORD))
+    return std::nullopt;
+  return *reinterpret_cast<const DWORD*>(data.data());
 }
 
 void WriteDword(HKEY root, const std::wstring& subkey, const std::wstring& name, DWORD data) {
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_WRITE | kView, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-  ::RegCloseKey(key);
+  ui::CRegKey key;
+  ASSERT_EQ(::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_SET_VALUE | kView, key.put()), ERROR_SUCCESS);
+  ::RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
-bool KeyExists(HKEY root, const std::wstring& subkey) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return false;
-  ::RegCloseKey(key);
-  return true;
-}
-
-// Saves a value and removes it, so that the command must create it; puts back the value, or
-// removes it with the keys the test made, at the end.
+// Removes a value so that the command must create it; at the end puts it back, or removes it
+// with the keys the command made.
 class SavedValue {
  public:
   SavedValue(HKEY root, std::wstring subkey, std::wstring name)
       : m_root(root), m_subkey(std::move(subkey)), m_name(std::move(name)) {
-    for (size_t at = m_subkey.find(L'\\'); ; at = m_subkey.find(L'\\', at + 1)) {
-      std::wstring part = m_subkey.substr(0, at);
-      if (!KeyExists(m_root, part)) {
-        m_firstMissing = part;
-        break;
-      }
+    for (size_t at = m_subkey.find(L'\\'); m_firstMissing.empty(); at = m_subkey.find(L'\\', at + 1)) {
+      if (!rt::KeyExists(m_root, m_subkey.substr(0, at))) m_firstMissing = m_subkey.substr(0, at);
       if (at == std::wstring::npos) break;
     }
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(m_root, m_subkey.c_str(), 0, KEY_READ | KEY_SET_VALUE | kView, &key) != ERROR_SUCCESS) return;
-    DWORD size = 0;
-    if (::RegQueryValueExW(key, m_name.c_str(), nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS) {
-      m_data.resize(size);
-      ::RegQueryValueExW(key, m_name.c_str(), nullptr, &m_type, m_data.data(), &size);
-      m_existed = true;
-      ::RegDeleteValueW(key, m_name.c_str());
-    }
-    ::RegCloseKey(key);
+    m_existed = rt::ReadValue(m_root, m_subkey, kView, m_name, m_type, m_data);
+    if (m_existed) Write(false);
   }
   ~SavedValue() {
-    if (!m_firstMissing.empty()) {
+    if (!m_firstMissing.empty())
       ::RegDeleteTreeW(m_root, m_firstMissing.c_str());
-      return;
-    }
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(m_root, m_subkey.c_str(), 0, KEY_SET_VALUE | kView, &key) != ERROR_SUCCESS) return;
-    if (m_existed)
-      ::RegSetValueExW(key, m_name.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
     else
-      ::RegDeleteValueW(key, m_name.c_str());
-    ::RegCloseKey(key);
+      Write(m_existed);
   }
   SavedValue(const SavedValue&) = delete;
   SavedValue& operator=(const SavedValue&) = delete;
 
  private:
+  void Write(bool saved) {
+    ui::CRegKey key;
+    if (::RegOpenKeyExW(m_root, m_subkey.c_str(), 0, KEY_SET_VALUE | kView, key.put()) != ERROR_SUCCESS) return;
+    if (saved)
+      ::RegSetValueExW(key.get(), m_name.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
+    else
+      ::RegDeleteValueW(key.get(), m_name.c_str());
+  }
   HKEY m_root;
   std::wstring m_subkey, m_name, m_firstMissing;
   bool m_existed = false;
@@ -90,106 +69,22 @@ class SavedValue {
   std::vector<BYTE> m_data;
 };
 
-// Runs fn on each modal dialog of template id as it opens; fn must end it. A dialog still open
-// after a minute is ended and fails the test, so that a fault does not hang the run.
-int g_abandonedDialogs = 0;
-void CALLBACK AbandonDialog(HWND dlg, UINT, UINT_PTR, DWORD) {
-  ++g_abandonedDialogs;
-  ::EndDialog(dlg, IDABORT);
-}
-
-class DialogDriver {
- public:
-  DialogDriver(UINT templateId, std::function<void(ui::CDialog&)> fn) {
-    g_abandonedDialogs = 0;
-    ui::SetDialogInitHook([this, templateId, fn](ui::CDialog& dlg) {
-      if (dlg.TemplateId() != templateId) return;
-      ++opened;
-      ::SetTimer(dlg.GetSafeHwnd(), 1, 60000, &AbandonDialog);
-      fn(dlg);
-    });
-  }
-  ~DialogDriver() {
-    ui::SetDialogInitHook(nullptr);
-    if (g_abandonedDialogs) ADD_FAILURE() << "a dialog did not end as the test drove it";
-  }
-  DialogDriver(const DialogDriver&) = delete;
-  DialogDriver& operator=(const DialogDriver&) = delete;
-  int opened = 0;
-};
-
-// Answers the file chooser: a path, or a cancel when none is given.
-class FileChooser {
- public:
-  explicit FileChooser(std::optional<std::wstring> answer) {
-    ui::SetFileDialogHook([this, answer](const std::wstring& f, const std::wstring& t, std::wstring& path) {
-      filter = f;
-      title = t;
-      ++asked;
-      if (answer) path = *answer;
-      return answer.has_value();
-    });
-  }
-  ~FileChooser() { ui::SetFileDialogHook(nullptr); }
-  FileChooser(const FileChooser&) = delete;
-  FileChooser& operator=(const FileChooser&) = delete;
-  std::wstring filter, title;
-  int asked = 0;
-};
-
 void RunMenu(wt::MainDialog& main, UINT id) { main.dlg().SendMessage(WM_COMMAND, id, 0); }
 
-void TypeText(HWND edit, const std::wstring& text) {
-  for (wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 1);
-}
-void ClearEdit(HWND edit) {
-  ::SendMessageW(edit, EM_SETSEL, 0, -1);
-  ::SendMessageW(edit, WM_CHAR, VK_BACK, 1);
-}
-void Click(ui::CDialog& dlg, int id) {
-  ::SendMessageW(dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(dlg.GetSafeHwnd(), id)));
-}
-// Queues a key for the dialog's modal loop, as a key press on the control would arrive.
-void PostKey(HWND control, UINT vk) {
-  ::PostMessageW(control, WM_KEYDOWN, vk, 1);
-  ::PostMessageW(control, WM_KEYUP, vk, 0xC0000001);
-}
-void PostClick(ui::CDialog& dlg, int id) {
-  ::PostMessageW(dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(dlg.GetSafeHwnd(), id)));
+wt::MessageLog::Entry Notice(HWND owner, const std::wstring& text) {
+  return {owner, text, L"提示", MB_OK | MB_ICONINFORMATION};
 }
 
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-void MakeFile(const std::wstring& path) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD n = 0;
-  ::WriteFile(h, "data", 4, &n, nullptr);
-  ::CloseHandle(h);
-}
-int CountFiles(const std::wstring& dir) {
-  int n = 0;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if (fd.cFileName != std::wstring(L".") && fd.cFileName != std::wstring(L"..")) ++n;
-  } while (::FindNextFileW(h, &fd));
-  ::FindClose(h);
-  return n;
+void TypeText(HWND dialog, const std::wstring& text) {
+  for (wchar_t c : text) ::SendDlgItemMessageW(dialog, IDC_FORCE_PATH, WM_CHAR, c, 1);
 }
 
-void ExpectNotice(const wt::MessageLog::Entry& e, HWND owner, const std::wstring& text) {
-  EXPECT_EQ(e.owner, owner);
-  EXPECT_EQ(e.text, text);
-  EXPECT_EQ(e.caption, L"提示");
-  EXPECT_EQ(e.style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+// Opens the force-delete tool from the menu and drives it; the steps must end it.
+void RunTool(wt::MainDialog& main, const std::function<void(HWND)>& drive) {
+  rt::DialogDriver driver(IDD_FORCE_DELETE, drive, false);
+  RunMenu(main, IDM_TOOLS_FORCE_DELETE);
+  EXPECT_EQ(driver.opened, 1);
 }
-
-const wchar_t kStorage[] = L"SYSTEM\\CurrentControlSet\\Control\\StorageDevicePolicies";
-const wchar_t kSystem[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-const wchar_t kFolder[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\";
 
 }  // namespace
 
@@ -200,13 +95,10 @@ TEST(MenuTools, WriteProtectOnCreatesTheValueAndOffLeavesItAtZero) {
   wt::MessageLog log;
   RunMenu(main, IDM_USB_PROTECT_ON);
   EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kStorage, L"WriteProtect"), 1u);
-  ASSERT_EQ(log.entries.size(), 1u);
-  ExpectNotice(log.entries[0], main.dlg().GetSafeHwnd(), L"U盘写保护开启");
-
   RunMenu(main, IDM_USB_PROTECT_OFF);
   EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kStorage, L"WriteProtect"), 0u);
-  ASSERT_EQ(log.entries.size(), 2u);
-  ExpectNotice(log.entries[1], main.dlg().GetSafeHwnd(), L"U盘写保护关闭");
+  HWND owner = main.dlg().GetSafeHwnd();
+  EXPECT_EQ(log.entries, (wt::Messages{Notice(owner, L"U盘写保护开启"), Notice(owner, L"U盘写保护关闭")}));
 }
 
 TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
@@ -221,9 +113,9 @@ TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
   const Case cases[] = {
       {IDM_REPAIR_FOLDER_OPTIONS, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
        {L"NoFolderOptions"}, 0, L"文件夹选项修复成功!"},
-      {IDM_REPAIR_SHOW_HIDDEN, HKEY_LOCAL_MACHINE, std::wstring(kFolder) + L"Hidden\\SHOWALL",
-       {L"CheckedValue", L"DefaultValue"}, 1, L"显示\"所有文件和文件夹修复\"成功!"},
-      {IDM_REPAIR_SHOW_SUPERHIDDEN, HKEY_LOCAL_MACHINE, std::wstring(kFolder) + L"SuperHidden", {L"CheckedValue"}, 0,
+      {IDM_REPAIR_SHOW_HIDDEN, HKEY_LOCAL_MACHINE, kFolder + L"Hidden\\SHOWALL", {L"CheckedValue", L"DefaultValue"}, 1,
+       L"显示\"所有文件和文件夹修复\"成功!"},
+      {IDM_REPAIR_SHOW_SUPERHIDDEN, HKEY_LOCAL_MACHINE, kFolder + L"SuperHidden", {L"CheckedValue"}, 0,
        L"修复\"显示受保护的操作系统文件\"成功!"},
       {IDM_REPAIR_TASKMGR, HKEY_CURRENT_USER, kSystem, {L"DisableTaskMgr"}, 0, L"修复\"任务管理器\"成功!"},
       {IDM_REPAIR_REGEDIT, HKEY_CURRENT_USER, kSystem, {L"Disableregistrytools"}, 0, L"修复\"注册表编辑器\"成功!"},
@@ -243,8 +135,7 @@ TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
     EXPECT_EQ(ReadDword(c.root, c.subkey, c.names[0]), c.data);
     RunMenu(main, c.id);
     EXPECT_EQ(ReadDword(c.root, c.subkey, c.names[0]), c.data);
-    ASSERT_EQ(log.entries.size(), 3u);
-    for (const auto& e : log.entries) ExpectNotice(e, main.dlg().GetSafeHwnd(), c.message);
+    EXPECT_EQ(log.entries, wt::Messages(3, Notice(main.dlg().GetSafeHwnd(), c.message)));
   }
 }
 
@@ -252,23 +143,19 @@ TEST(MenuTools, AValueThatCannotBeWrittenIsToldNotConfirmed) {
   // A non-volatile key cannot be created under a volatile one.
   const std::wstring parent = L"Software\\WardletTest-repair-" + std::to_wstring(::GetCurrentProcessId());
   wt::KeyCleanup cleanup(HKEY_CURRENT_USER, parent);
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
-                              &key, nullptr),
-            ERROR_SUCCESS);
-  ::RegCloseKey(key);
+  {
+    ui::CRegKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                                nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+  }
   const std::wstring locked = parent + L"\\Policies";
   wt::MainDialog main;
   HWND owner = main.dlg().GetSafeHwnd();
   wt::MessageLog log;
-
   const app::RepairRow blocked{1, app::RepairRoot::kCurrentUser, locked.c_str(), L"DisableCMD", nullptr, 0, L"done"};
   EXPECT_FALSE(app::RunRepair(owner, blocked));
-  ASSERT_EQ(log.entries.size(), 1u);
-  EXPECT_EQ(log.entries[0].owner, owner);
-  EXPECT_EQ(log.entries[0].caption, L"错误");
-  EXPECT_EQ(log.entries[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
-  EXPECT_EQ(log.entries[0].text, app::RepairFailureText(blocked, L"DisableCMD"));
+  ASSERT_EQ(log.entries, wt::Shown(owner, app::RepairFailureText(blocked, L"DisableCMD"), L"错误", MB_OK | MB_ICONERROR));
   EXPECT_NE(log.entries[0].text.find(L"HKEY_CURRENT_USER\\" + locked + L"\\DisableCMD"), std::wstring::npos);
   EXPECT_NE(log.entries[0].text.find(L"管理员权限"), std::wstring::npos);
 
@@ -282,116 +169,76 @@ TEST(MenuTools, AValueThatCannotBeWrittenIsToldNotConfirmed) {
   log.entries.clear();
   EXPECT_FALSE(app::RunRepair(owner, half));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, writable, L"CheckedValue"), 1u);
-  ASSERT_EQ(log.entries.size(), 1u);
-  EXPECT_EQ(log.entries[0].caption, L"错误");
-  EXPECT_TRUE(log.entries[0].text == app::RepairFailureText(half, tooLong.c_str()));  // too long to print
-  EXPECT_FALSE(log.Has(L"done"));
+  EXPECT_TRUE(log.entries == wt::Shown(owner, app::RepairFailureText(half, tooLong.c_str()), L"错误",
+                                       MB_OK | MB_ICONERROR));  // too long to print
 }
 
 TEST(MenuTools, ForceDeleteButtonFollowsTheEditAndACancelledBrowse) {
   wt::TempDir dir;
   const std::wstring file = dir.path() + L"keep.txt";
-  MakeFile(file);
+  ASSERT_TRUE(wt::WriteText(file, "data"));
   wt::MainDialog main;
   wt::MessageLog log;
-  FileChooser cancel(std::nullopt);
-  DialogDriver driver(IDD_FORCE_DELETE, [&](ui::CDialog& dlg) {
-    HWND h = dlg.GetSafeHwnd();
-    HWND edit = ::GetDlgItem(h, IDC_FORCE_PATH);
-    ui::CWnd del = dlg.GetDlgItem(IDC_FORCE_DELETE);
-    EXPECT_EQ(dlg.GetWindowText(), L"文件强行删除工具 v1.0");
-    EXPECT_EQ(ui::CWnd(edit).GetWindowText(), L"");
-    EXPECT_TRUE(del.IsWindowEnabled());  // enabled at start, though the edit is empty
-
-    TypeText(edit, L"abc");
-    EXPECT_TRUE(del.IsWindowEnabled());
-    Click(dlg, IDC_FORCE_BROWSE);  // cancelled
+  wt::FileAnswer cancel(std::nullopt);
+  RunTool(main, [&](HWND d) {
+    EXPECT_EQ(ui::CWnd(d).GetWindowText(), L"文件强行删除工具 v1.0");
+    EXPECT_EQ(rt::ItemText(d, IDC_FORCE_PATH), L"");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_FORCE_DELETE));  // enabled at start, though the edit is empty
+    TypeText(d, L"abc");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_FORCE_DELETE));
+    rt::Click(d, IDC_FORCE_BROWSE);  // cancelled
     EXPECT_EQ(cancel.asked, 1);
     EXPECT_EQ(cancel.filter, L"所有文件(*.*)|*.*||");
     EXPECT_EQ(cancel.title, L"请选择要删除的文件");
-    ASSERT_EQ(log.entries.size(), 1u);
-    EXPECT_EQ(log.entries[0].owner, h);
-    EXPECT_EQ(log.entries[0].text, L"可执行文件路径不能为空!");
-    EXPECT_EQ(log.entries[0].caption, L"提示");
-    EXPECT_EQ(log.entries[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-    EXPECT_FALSE(del.IsWindowEnabled());  // though the edit still holds text
-    EXPECT_EQ(ui::CWnd(edit).GetWindowText(), L"abc");
-
-    TypeText(edit, L"d");
-    EXPECT_TRUE(del.IsWindowEnabled());
-    ClearEdit(edit);
-    EXPECT_EQ(ui::CWnd(edit).GetWindowText(), L"");
-    EXPECT_FALSE(del.IsWindowEnabled());
-
+    EXPECT_EQ(log.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_FORCE_DELETE));  // though the edit still holds text
+    EXPECT_EQ(rt::ItemText(d, IDC_FORCE_PATH), L"abc");
+    TypeText(d, L"d");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_FORCE_DELETE));
+    ::SendDlgItemMessageW(d, IDC_FORCE_PATH, EM_SETSEL, 0, -1);
+    TypeText(d, L"\b");
+    EXPECT_EQ(rt::ItemText(d, IDC_FORCE_PATH), L"");
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_FORCE_DELETE));
     {
-      FileChooser choose(file);
-      Click(dlg, IDC_FORCE_BROWSE);
+      wt::FileAnswer choose(file);
+      rt::Click(d, IDC_FORCE_BROWSE);
       EXPECT_EQ(choose.asked, 1);
     }
-    EXPECT_EQ(ui::CWnd(edit).GetWindowText(), file);
-    EXPECT_TRUE(del.IsWindowEnabled());
-    ::SetFocus(edit);
-    PostKey(edit, VK_ESCAPE);
+    EXPECT_EQ(rt::ItemText(d, IDC_FORCE_PATH), file);
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_FORCE_DELETE));
+    rt::PostKey(d, IDC_FORCE_PATH, VK_ESCAPE);
   });
-  RunMenu(main, IDM_TOOLS_FORCE_DELETE);
-  EXPECT_EQ(driver.opened, 1);
-  EXPECT_TRUE(FileExists(file));  // Escape deletes nothing
+  EXPECT_TRUE(wt::FileExists(file));  // Escape deletes nothing
   EXPECT_EQ(log.entries.size(), 1u);
   ASSERT_TRUE(main.dlg().m_pForceDeleteDlg);
   EXPECT_TRUE(main.dlg().m_pForceDeleteDlg->m_strPath.empty());  // the typed path is not read back
 }
 
-TEST(MenuTools, ForceDeleteRemovesATypedPathAndEmptyOrCancelledDeleteNothing) {
+TEST(MenuTools, ForceDeleteRemovesATypedPathAndAnEmptyEditDeletesNothing) {
   wt::TempDir dir;
   const std::wstring file = dir.path() + L"victim.exe";
-  MakeFile(file);
+  ASSERT_TRUE(wt::WriteText(file, "data"));
   wt::MainDialog main;
   wt::MessageLog log;
-
-  {  // Escape after typing: nothing deleted, nothing shown.
-    DialogDriver driver(IDD_FORCE_DELETE, [&](ui::CDialog& dlg) {
-      HWND edit = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_FORCE_PATH);
-      TypeText(edit, file);
-      ::SetFocus(edit);
-      PostKey(edit, VK_ESCAPE);
-    });
-    RunMenu(main, IDM_TOOLS_FORCE_DELETE);
-    EXPECT_EQ(driver.opened, 1);
-    EXPECT_TRUE(FileExists(file));
-  }
-  {  // Delete with an empty edit: the dialog closes and nothing is deleted or reported.
-    DialogDriver driver(IDD_FORCE_DELETE, [&](ui::CDialog& dlg) { PostClick(dlg, IDC_FORCE_DELETE); });
-    RunMenu(main, IDM_TOOLS_FORCE_DELETE);
-    EXPECT_EQ(driver.opened, 1);
-    EXPECT_TRUE(FileExists(file));
-  }
+  RunTool(main, [](HWND d) { rt::PostClick(d, IDC_FORCE_DELETE); });  // the dialog closes
+  EXPECT_TRUE(wt::FileExists(file));
   EXPECT_TRUE(log.entries.empty());
-  {  // Delete with a typed path: the file is gone, with no temporary file left and no message.
-    DialogDriver driver(IDD_FORCE_DELETE, [&](ui::CDialog& dlg) {
-      TypeText(::GetDlgItem(dlg.GetSafeHwnd(), IDC_FORCE_PATH), file);
-      PostClick(dlg, IDC_FORCE_DELETE);
-    });
-    RunMenu(main, IDM_TOOLS_FORCE_DELETE);
-    EXPECT_EQ(driver.opened, 1);
-    EXPECT_FALSE(FileExists(file));
-    EXPECT_EQ(CountFiles(dir.path()), 0);
-    EXPECT_TRUE(log.entries.empty());
-  }
-  {  // Enter in the edit ends the dialog as Delete does; a missing file is reported to the main window.
-    const std::wstring missing = dir.path() + L"missing.txt";
-    DialogDriver driver(IDD_FORCE_DELETE, [&](ui::CDialog& dlg) {
-      HWND edit = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_FORCE_PATH);
-      TypeText(edit, missing);
-      ::SetFocus(edit);
-      PostKey(edit, VK_RETURN);
-    });
-    RunMenu(main, IDM_TOOLS_FORCE_DELETE);
-    EXPECT_EQ(driver.opened, 1);
-    ASSERT_EQ(log.entries.size(), 1u);
-    EXPECT_EQ(log.entries[0].owner, main.dlg().GetSafeHwnd());
-    EXPECT_EQ(log.entries[0].text, L"文件删除失败!");
-    EXPECT_EQ(main.dlg().m_pForceDeleteDlg->m_strPath, missing);
-  }
+  // The file is gone, with no temporary file left and no message.
+  RunTool(main, [&](HWND d) {
+    TypeText(d, file);
+    rt::PostClick(d, IDC_FORCE_DELETE);
+  });
+  EXPECT_FALSE(wt::FileExists(file));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_TRUE(log.entries.empty());
+  // Enter in the edit ends the dialog as Delete does; a missing file is reported to the main window.
+  const std::wstring missing = dir.path() + L"missing.txt";
+  RunTool(main, [&](HWND d) {
+    TypeText(d, missing);
+    rt::PostKey(d, IDC_FORCE_PATH, VK_RETURN);
+  });
+  EXPECT_EQ(log.entries, wt::Shown(main.dlg().GetSafeHwnd(), L"文件删除失败!", L"错误", MB_OK | MB_ICONERROR));
+  EXPECT_EQ(main.dlg().m_pForceDeleteDlg->m_strPath, missing);
 }
 
 TEST(MenuTools, AboutShowsTheWholeIntroductionEachTime) {
@@ -417,25 +264,22 @@ TEST(MenuTools, AboutShowsTheWholeIntroductionEachTime) {
 
   wt::MainDialog main;
   std::vector<std::wstring> shown;
-  DialogDriver driver(IDD_ABOUT, [&](ui::CDialog& dlg) {
-    EXPECT_EQ(dlg.GetWindowText(), L"关于");
-    ui::CWnd edit = dlg.GetDlgItem(IDC_ABOUT_TEXT);
-    shown.push_back(edit.GetWindowText());
+  rt::DialogDriver driver(IDD_ABOUT, [&](HWND d) {
+    EXPECT_EQ(ui::CWnd(d).GetWindowText(), L"关于");
+    shown.push_back(rt::ItemText(d, IDC_ABOUT_TEXT));
     // The first time the user edits the text and ends with OK, which reads the edit back.
     if (shown.size() == 1) {
-      edit.SetWindowText(L"edited by the user");
-      ::PostMessageW(dlg.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+      rt::SetEditText(d, IDC_ABOUT_TEXT, L"edited by the user");
+      ::PostMessageW(d, WM_COMMAND, IDOK, 0);
     } else {
-      PostKey(edit, VK_ESCAPE);
+      rt::PostKey(d, IDC_ABOUT_TEXT, VK_ESCAPE);
     }
-  });
+  }, false);
   RunMenu(main, IDM_HELP_ABOUT);
   ASSERT_TRUE(main.dlg().m_pAboutDlg);
   EXPECT_EQ(main.dlg().m_pAboutDlg->m_strDescription, L"edited by the user");
   RunMenu(main, IDM_HELP_ABOUT);
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], whole);
-  EXPECT_EQ(shown[1], whole);
+  EXPECT_EQ(shown, std::vector<std::wstring>(2, whole));
   EXPECT_EQ(main.dlg().m_pAboutDlg->m_strDescription, whole);
 }
 

@@ -15,18 +15,6 @@ namespace {
 
 constexpr int kId = 0, kName = 1, kPid = 3, kParent = 4, kThreads = 5, kPriority = 6, kPath = 9;
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-}
-
 // The parent PID as the kernel keeps it, read apart from any snapshot.
 DWORD OwnParentPid() {
   PROCESS_BASIC_INFORMATION info{};
@@ -52,8 +40,7 @@ void ExpectWholeRows(const ui::CListCtrl& list) {
 }  // namespace
 
 TEST(ProcessList, ShowsTheTestProcessAndItsChildWithNamePidParentAndPath) {
-  const std::wstring childExe = wt::ExeDir() + L"wardlet_child.exe";
-  wt::Child child(Quoted(childExe));
+  wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   wt::MainDialog main;
   CProcessPage& page = main.dlg().m_processPage;
@@ -64,16 +51,16 @@ TEST(ProcessList, ShowsTheTestProcessAndItsChildWithNamePidParentAndPath) {
   const std::wstring ownPid = std::to_wstring(::GetCurrentProcessId());
   int own = wt::FindRow(list, kPid, ownPid);
   ASSERT_GE(own, 0);
-  const std::wstring ownPath = OwnPath();
+  const std::wstring ownPath = wt::OwnPath();
   EXPECT_EQ(list.GetItemText(own, kName), ownPath.substr(ownPath.find_last_of(L'\\') + 1));
   EXPECT_EQ(list.GetItemText(own, kParent), std::to_wstring(OwnParentPid()));
-  EXPECT_TRUE(SamePath(list.GetItemText(own, kPath), ownPath)) << list.GetItemText(own, kPath);
+  EXPECT_TRUE(wt::SamePath(list.GetItemText(own, kPath), ownPath)) << list.GetItemText(own, kPath);
 
   int row = wt::FindRow(list, kPid, std::to_wstring(child.pid()));
   ASSERT_GE(row, 0);
   EXPECT_EQ(list.GetItemText(row, kName), L"wardlet_child.exe");
   EXPECT_EQ(list.GetItemText(row, kParent), ownPid);
-  EXPECT_TRUE(SamePath(list.GetItemText(row, kPath), childExe)) << list.GetItemText(row, kPath);
+  EXPECT_TRUE(wt::SamePath(list.GetItemText(row, kPath), wt::ChildExe())) << list.GetItemText(row, kPath);
   EXPECT_GE(std::stoi(list.GetItemText(row, kThreads)), 1);
   EXPECT_EQ(list.GetItemText(row, kPriority), L"标准");
 }
@@ -87,7 +74,7 @@ TEST(ProcessList, ProcessesEndingDuringARefreshLeaveWholeRows) {
   std::atomic<bool> stop{false};
   std::atomic<int> started{0};
   std::thread churn([&] {
-    const std::wstring exe = Quoted(wt::ExeDir() + L"wardlet_child.exe");
+    const std::wstring exe = wt::Quoted(wt::ChildExe());
     for (int i = 0; !stop; ++i) {
       wt::Child child(exe + L" sleep " + std::to_wstring(i % 20));
       if (child.started()) ++started;

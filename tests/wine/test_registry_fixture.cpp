@@ -1,6 +1,8 @@
 // Registry helpers of the startup-item and IFEO tests.
 #include "tests/wine/test_registry_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <utility>
 
 #include "ui/handle.h"
@@ -101,6 +103,14 @@ bool ReadValue(HKEY root, const std::wstring& key, REGSAM view, const std::wstri
   return true;
 }
 
+std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!ReadValue(root, key, view, name, type, data) || type != REG_SZ) return L"<missing>";
+  std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  return text.substr(0, text.find(L'\0'));
+}
+
 bool SharedBetweenViews(HKEY root, const std::wstring& key) {
   const std::wstring probe = L"WardletT view probe";
   TestValue v(root, key, KEY_WOW64_32KEY, probe, REG_SZ, SzData(L"probe"));
@@ -125,31 +135,66 @@ std::vector<int> RowsWith(const ui::CListCtrl& list, int col, const std::wstring
   return rows;
 }
 
-int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
-  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
-    if (list.GetItemText(i, colA) == a && list.GetItemText(i, colB) == b) return i;
-  return -1;
+std::vector<int> RowsWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
+  std::vector<int> rows;
+  for (int i : RowsWith(list, colA, a))
+    if (list.GetItemText(i, colB) == b) rows.push_back(i);
+  return rows;
 }
 
-DialogDriver::DialogDriver(UINT templateId, std::function<void(HWND)> drive) {
-  ui::SetDialogInitHook([this, templateId, drive](ui::CDialog& dialog) {
+int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
+  std::vector<int> rows = RowsWith(list, colA, a, colB, b);
+  return rows.empty() ? -1 : rows[0];
+}
+
+namespace {
+int g_abandoned = 0;
+void CALLBACK Abandon(HWND dialog, UINT, UINT_PTR, DWORD) {
+  ++g_abandoned;
+  ::EndDialog(dialog, IDABORT);
+}
+}  // namespace
+
+DialogDriver::DialogDriver(UINT templateId, std::function<void(HWND)> drive, bool cancelAfter) {
+  g_abandoned = 0;
+  ui::SetDialogInitHook([this, templateId, drive, cancelAfter](ui::CDialog& dialog) {
     if (dialog.TemplateId() != templateId) return;
     ++opened;
     HWND h = dialog.GetSafeHwnd();
+    ::SetTimer(h, 1, 60000, &Abandon);
     drive(h);
-    ::PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+    if (cancelAfter) ::PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
   });
 }
-DialogDriver::~DialogDriver() { ui::SetDialogInitHook(nullptr); }
+DialogDriver::~DialogDriver() {
+  ui::SetDialogInitHook(nullptr);
+  if (g_abandoned) ADD_FAILURE() << "a dialog did not end as the test drove it";
+}
 
 void SetEditText(HWND dialog, int id, const std::wstring& text) { ::SetDlgItemTextW(dialog, id, text.c_str()); }
+std::wstring ItemText(HWND dialog, int id) { return ui::CWnd(::GetDlgItem(dialog, id)).GetWindowText(); }
 bool IsEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
+void Click(HWND dialog, int id) {
+  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
 void PostClick(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void PostEscape(HWND dialog) {
   HWND edit = ::GetWindow(dialog, GW_CHILD);
   while (edit && ::SendMessageW(edit, WM_GETDLGCODE, 0, 0) & DLGC_STATIC) edit = ::GetWindow(edit, GW_HWNDNEXT);
   ::PostMessageW(edit ? edit : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
 }
-void PostCloseBox(HWND dialog) { ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void CloseWithClickQueued(HWND dialog, bool closeBox, int button) {
+  if (closeBox)
+    ::SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  else
+    PostEscape(dialog);
+  PostClick(dialog, button);
+}
+void PostKey(HWND dialog, int id, UINT vk) {
+  HWND control = ::GetDlgItem(dialog, id);
+  ::SetFocus(control);
+  ::PostMessageW(control, WM_KEYDOWN, vk, 1);
+  ::PostMessageW(control, WM_KEYUP, vk, 0xC0000001);
+}
 
 }  // namespace rt

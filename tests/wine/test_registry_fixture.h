@@ -59,6 +59,8 @@ bool ValueExists(HKEY root, const std::wstring& key, REGSAM view, const std::wst
 // Type and data of a value with an ordinary name; false when it is missing.
 bool ReadValue(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name, DWORD& type,
                std::vector<BYTE>& data);
+// Text of a REG_SZ value up to its terminator; "<missing>" when it is missing or of another type.
+std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = KEY_WOW64_64KEY);
 // Value names of a key in enumeration order.
 std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key, REGSAM view);
 // Whether root\key is one key in both views: a probe written through the 32-bit view is seen
@@ -70,14 +72,16 @@ bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = KEY_WOW64_64KEY
 
 // Rows of a list whose cell in column col is text.
 std::vector<int> RowsWith(const ui::CListCtrl& list, int col, const std::wstring& text);
-// The row whose cells in columns 1 and 2 (or 1 and 3) are a and b; -1 when none.
+// Rows whose cells in columns colA and colB are a and b; the first of them, -1 when none.
+std::vector<int> RowsWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b);
 int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b);
 
 // Drives the modal dialogs of one template: drive runs once the dialog has initialised; then an
-// IDCANCEL is posted in case the steps did not end it.
+// IDCANCEL is posted in case the steps did not end it. Without cancelAfter the steps must end it:
+// a dialog still open after a minute is ended and fails the test, so that a fault cannot hang it.
 class DialogDriver {
  public:
-  DialogDriver(UINT templateId, std::function<void(HWND dialog)> drive);
+  DialogDriver(UINT templateId, std::function<void(HWND dialog)> drive, bool cancelAfter = true);
   ~DialogDriver();
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
@@ -86,9 +90,14 @@ class DialogDriver {
 
 // Helpers for the drive steps.
 void SetEditText(HWND dialog, int id, const std::wstring& text);  // raises EN_CHANGE as typing does
+std::wstring ItemText(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
+void Click(HWND dialog, int id);        // a click handled at once (BN_CLICKED sent to the dialog)
 void PostClick(HWND dialog, int id);    // a click the modal loop delivers
 void PostEscape(HWND dialog);           // the Escape key, through the dialog's keyboard handling
-void PostCloseBox(HWND dialog);         // the close box of the caption
+void PostKey(HWND dialog, int id, UINT vk);  // a key pressed in the control, focused first
+// Closes the dialog by Escape or by its close box (the dialog then queues its IDCANCEL), with a
+// click on button queued behind: the click would act should the dialog still be open then.
+void CloseWithClickQueued(HWND dialog, bool closeBox, int button);
 
 }  // namespace rt

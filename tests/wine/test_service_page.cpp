@@ -14,8 +14,23 @@
 
 namespace {
 
-// A service running tests/programs/wardlet_test_service.exe under a name of its own; the
-// destructor stops it (or ends its process) and deletes it, whatever the test did.
+std::wstring ServiceExePath() { return wt::ExeDir() + L"wardlet_test_service.exe"; }
+
+ui::CServiceHandle OpenTestService(const std::wstring& name, DWORD access) {
+  ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  return ui::CServiceHandle(::OpenServiceW(scm.get(), name.c_str(), access));
+}
+
+DWORD StateOf(const ui::CServiceHandle& svc, DWORD* pid = nullptr) {
+  SERVICE_STATUS_PROCESS st{};
+  DWORD needed = 0;
+  if (svc) ::QueryServiceStatusEx(svc.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof(st), &needed);
+  if (pid) *pid = st.dwProcessId;
+  return st.dwCurrentState;
+}
+
+// A service running wardlet_test_service.exe under a name of its own; the destructor stops it
+// (or ends its process) and deletes it, whatever the test did.
 class TestService {
  public:
   static constexpr const wchar_t* kPrefix = L"WardletTestSvc";
@@ -25,14 +40,12 @@ class TestService {
     static int counter = 0;
     if (counter == 0) RemoveLeftovers();
     m_name = kPrefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-    m_commandLine = commandLine.empty() ? L"\"" + wt::ExeDir() + L"wardlet_test_service.exe\" " + arguments
-                                        : commandLine;
+    const std::wstring command = commandLine.empty() ? wt::Quoted(ServiceExePath()) + L" " + arguments : commandLine;
     ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ui::CServiceHandle svc(::CreateServiceW(scm.get(), m_name.c_str(),
                                             (displayName.empty() ? m_name : displayName).c_str(), SERVICE_ALL_ACCESS,
                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                            m_commandLine.c_str(), nullptr, nullptr, dependencies, L"LocalSystem",
-                                            nullptr));
+                                            command.c_str(), nullptr, nullptr, dependencies, L"LocalSystem", nullptr));
     m_created = static_cast<bool>(svc);
   }
   ~TestService() { Remove(m_name); }
@@ -41,18 +54,7 @@ class TestService {
 
   bool created() const { return m_created; }
   const std::wstring& name() const { return m_name; }
-  const std::wstring& commandLine() const { return m_commandLine; }
-
-  SERVICE_STATUS_PROCESS Status() const {
-    SERVICE_STATUS_PROCESS st{};
-    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), m_name.c_str(), SERVICE_QUERY_STATUS));
-    DWORD needed = 0;
-    if (!svc || !::QueryServiceStatusEx(svc.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof(st),
-                                        &needed))
-      st.dwCurrentState = 0;
-    return st;
-  }
+  DWORD State() const { return StateOf(OpenTestService(m_name, SERVICE_QUERY_STATUS)); }  // 0 when unknown
   DWORD StartType() const {
     std::vector<BYTE> buf = Config();
     return buf.empty() ? 0xFFFFFFFF : reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data())->dwStartType;
@@ -65,8 +67,7 @@ class TestService {
   }
   // The description; "<none>" when the service has none, "<error>" when it cannot be read.
   std::wstring Description() const {
-    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), m_name.c_str(), SERVICE_QUERY_CONFIG));
+    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
     std::vector<BYTE> buf(64 * 1024);
     DWORD needed = 0;
     if (!svc || !::QueryServiceConfig2W(svc.get(), SERVICE_CONFIG_DESCRIPTION, buf.data(),
@@ -75,31 +76,22 @@ class TestService {
     const wchar_t* text = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buf.data())->lpDescription;
     return text && *text ? text : L"<none>";
   }
-  bool SetDescription(const std::wstring& text) const {
-    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), m_name.c_str(), SERVICE_CHANGE_CONFIG));
-    std::wstring copy = text;
-    SERVICE_DESCRIPTIONW d{copy.data()};
+  bool SetDescription(std::wstring text) const {
+    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_CHANGE_CONFIG);
+    SERVICE_DESCRIPTIONW d{text.data()};
     return svc && ::ChangeServiceConfig2W(svc.get(), SERVICE_CONFIG_DESCRIPTION, &d);
   }
 
   // Stops a service (ends its process when it does not stop) and deletes it.
   static void Remove(const std::wstring& name) {
-    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    ui::CServiceHandle svc = OpenTestService(name, SERVICE_ALL_ACCESS);
     if (!svc) return;
-    auto state = [&svc](SERVICE_STATUS_PROCESS& st) {
-      DWORD needed = 0;
-      st = {};
-      ::QueryServiceStatusEx(svc.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof(st), &needed);
-      return st.dwCurrentState;
-    };
-    SERVICE_STATUS_PROCESS st{};
     SERVICE_STATUS ignored{};
     if (::ControlService(svc.get(), SERVICE_CONTROL_STOP, &ignored))
-      for (int i = 0; i < 40 && state(st) != SERVICE_STOPPED; ++i) ::Sleep(100);
-    if (state(st) != SERVICE_STOPPED && st.dwProcessId) {
-      ui::CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, st.dwProcessId));
+      for (int i = 0; i < 40 && StateOf(svc) != SERVICE_STOPPED; ++i) ::Sleep(100);
+    DWORD pid = 0;
+    if (StateOf(svc, &pid) != SERVICE_STOPPED && pid) {
+      ui::CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
       if (process) {
         ::TerminateProcess(process.get(), 1);
         ::WaitForSingleObject(process.get(), 5000);
@@ -113,12 +105,11 @@ class TestService {
     ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     std::vector<BYTE> buf(256 * 1024);
     DWORD needed = 0, count = 0, resume = 0;
-    if (!::EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
-                               reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()), static_cast<DWORD>(buf.size()),
-                               &needed, &count, &resume))
+    auto* e = reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data());
+    if (!::EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL, e, static_cast<DWORD>(buf.size()), &needed,
+                               &count, &resume))
       return;
     std::vector<std::wstring> names;
-    const auto* e = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
     for (DWORD i = 0; i < count; ++i)
       if (std::wcsncmp(e[i].lpServiceName, kPrefix, std::wcslen(kPrefix)) == 0) names.push_back(e[i].lpServiceName);
     for (const std::wstring& name : names) Remove(name);
@@ -126,8 +117,7 @@ class TestService {
 
  private:
   std::vector<BYTE> Config() const {
-    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), m_name.c_str(), SERVICE_QUERY_CONFIG));
+    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
     std::vector<BYTE> buf(16 * 1024);
     DWORD needed = 0;
     if (!svc || !::QueryServiceConfigW(svc.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data()),
@@ -137,7 +127,6 @@ class TestService {
   }
 
   std::wstring m_name;
-  std::wstring m_commandLine;
   bool m_created = false;
 };
 
@@ -155,16 +144,23 @@ struct ServiceTab {
   }
   std::wstring Edit() const { return page.GetDlgItem(IDC_SERVICE_DESCRIPTION).GetWindowText(); }
   void SetEdit(const std::wstring& text) const { page.GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(text); }
-  // Runs a menu command on the service's row; returns what the menu showed.
+  // Runs a menu command on the service's row (0: only opens the menu). While a test holds a
+  // MenuChooser it must pass it as seen: another one would end its hook.
   void Run(const TestService& s, UINT command, wt::MenuChooser* seen = nullptr) const {
     wt::RunRowCommand(hwnd(), list, Row(s), command, seen);
+  }
+  void Click(int row) const {
+    wt::SelectRow(list, row);
+    wt::ClickRow(hwnd(), list, row);
   }
   // A row put in by hand: gone after the next refill.
   void AddMarker() const { list.InsertItem(list.GetItemCount(), L"marker"); }
   bool MarkerGone() const { return wt::FindRow(list, 0, L"marker") == -1; }
 };
 
-std::wstring ServiceExePath() { return wt::ExeDir() + L"wardlet_test_service.exe"; }
+wt::Messages Failure(const ServiceTab& tab, const std::wstring& text) {
+  return wt::Shown(tab.hwnd(), text, L"提示", MB_ICONERROR);
+}
 
 // Restores the page's wait bound when a test ends.
 struct WaitBound {
@@ -174,17 +170,20 @@ struct WaitBound {
 
 }  // namespace
 
-TEST(ServicePage, ListsEveryServiceWithItsTexts) {
+// Every service is listed once, also when they do not fit one enumeration call, with its texts.
+TEST(ServicePage, ListsEveryServiceOnceWithItsTexts) {
   TestService svc(L"-k wardlet", L"瓦德测试服务 one", L"RpcSs\0PlugPlay\0Winmgmt\0");
-  ASSERT_TRUE(svc.created());
-  TestService bare(L"", L"", nullptr, L"\"" + ServiceExePath() + L"\"");
-  ASSERT_TRUE(bare.created());
+  TestService bare(L"", L"", nullptr, wt::Quoted(ServiceExePath()));
+  ASSERT_TRUE(svc.created() && bare.created());
+  std::vector<std::unique_ptr<TestService>> many;
+  for (int i = 0; i < 150; ++i) {
+    many.push_back(std::make_unique<TestService>(L"", L"很多测试服务 with a longer display name " + std::to_wstring(i)));
+    ASSERT_TRUE(many.back()->created());
+  }
   ServiceTab tab;
   ASSERT_EQ(tab.list.GetColumnCount(), 8);
-  int row = tab.Row(svc);
-  ASSERT_GE(row, 0);
-  std::vector<std::wstring> cells = wt::RowTexts(tab.list, row);
-  EXPECT_EQ(cells[0], std::to_wstring(row + 1));
+  ASSERT_GE(tab.Row(svc), 0);
+  std::vector<std::wstring> cells = wt::RowTexts(tab.list, tab.Row(svc));
   EXPECT_EQ(cells[2], L"瓦德测试服务 one");
   EXPECT_EQ(cells[3], L"停止");
   EXPECT_EQ(cells[4], L"手动");
@@ -195,181 +194,121 @@ TEST(ServicePage, ListsEveryServiceWithItsTexts) {
   EXPECT_EQ(tab.Cell(bare, 6), L"");
   EXPECT_EQ(tab.Cell(bare, 7), ServiceExePath());
   // Rows are numbered 1, 2, 3... in the order of the enumeration; Wine's own services are there.
-  for (int i = 0; i < tab.list.GetItemCount(); ++i) ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
-  EXPECT_GE(wt::FindRow(tab.list, 1, L"RpcSs"), 0);
-}
-
-TEST(ServicePage, EveryServiceIsListedOnceWhenTheyDoNotFitOneCall) {
-  std::vector<std::unique_ptr<TestService>> many;
-  for (int i = 0; i < 150; ++i) {
-    std::wstring display = L"很多测试服务 with a longer display name " + std::to_wstring(i);
-    many.push_back(std::make_unique<TestService>(L"", display));
-    ASSERT_TRUE(many.back()->created());
-  }
-  ServiceTab tab;
   std::vector<std::wstring> names;
-  for (int i = 0; i < tab.list.GetItemCount(); ++i) names.push_back(tab.list.GetItemText(i, 1));
+  for (int i = 0; i < tab.list.GetItemCount(); ++i) {
+    ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
+    names.push_back(tab.list.GetItemText(i, 1));
+  }
+  EXPECT_GE(wt::FindRow(tab.list, 1, L"RpcSs"), 0);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "a service is listed twice";
   for (const auto& s : many) EXPECT_TRUE(std::binary_search(names.begin(), names.end(), s->name())) << s->name();
 }
 
-TEST(ServicePage, LongConfigurationsAndDescriptionsAreShownWhole) {
+// A left click shows the description, long ones whole; "更新服务描述(E)" writes the edit's text.
+TEST(ServicePage, TheDescriptionEditShowsAndUpdatesTheDescription) {
   const std::wstring longArgument(1500, L'a');
-  TestService svc(longArgument + L" -k x");
-  ASSERT_TRUE(svc.created());
-  const std::wstring longText = L"描述" + std::wstring(3000, L'd') + L"end";
-  ASSERT_TRUE(svc.SetDescription(longText));
-  ServiceTab tab;
-  EXPECT_EQ(tab.Cell(svc, 7), ServiceExePath() + L" " + longArgument + L" ");
-  EXPECT_EQ(tab.Cell(svc, 4), L"手动");
-  wt::SelectRow(tab.list, tab.Row(svc));
-  wt::ClickRow(tab.hwnd(), tab.list, tab.Row(svc));
-  EXPECT_EQ(tab.Edit(), longText);
-}
-
-TEST(ServicePage, LeftClickShowsTheDescriptionOfTheSelectedRow) {
-  TestService described, plain;
+  TestService described(longArgument + L" -k x"), plain;
   ASSERT_TRUE(described.created() && plain.created());
-  ASSERT_TRUE(described.SetDescription(L"第一行\r\nsecond line"));
-  ServiceTab tab;
-  wt::SelectRow(tab.list, tab.Row(described));
-  wt::ClickRow(tab.hwnd(), tab.list, tab.Row(described));
-  EXPECT_EQ(tab.Edit(), L"第一行\r\nsecond line");
-  // A click with no row selected leaves the edit alone; a refresh does not clear it either.
-  wt::SelectRow(tab.list, -1);
-  wt::ClickRow(tab.hwnd(), tab.list, -1);
-  EXPECT_EQ(tab.Edit(), L"第一行\r\nsecond line");
-  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_REFRESH, 0);
-  EXPECT_EQ(tab.Edit(), L"第一行\r\nsecond line");
-  // A service without a description empties the edit.
-  wt::SelectRow(tab.list, tab.Row(plain));
-  wt::ClickRow(tab.hwnd(), tab.list, tab.Row(plain));
-  EXPECT_EQ(tab.Edit(), L"");
-}
-
-TEST(ServicePage, StartPauseResumeStopReachTheirStatesAndRefresh) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
-  ServiceTab tab;
-  wt::MenuChooser seen;
-  struct Step { UINT command; DWORD state; const wchar_t* text; } steps[] = {
-      {IDM_SERVICE_START, SERVICE_RUNNING, L"运行"},
-      {IDM_SERVICE_PAUSE, SERVICE_PAUSED, L"暂停"},
-      {IDM_SERVICE_RESUME, SERVICE_RUNNING, L"运行"},
-      {IDM_SERVICE_STOP, SERVICE_STOPPED, L"停止"}};
-  for (const Step& step : steps) {
-    tab.AddMarker();
-    tab.Run(svc, step.command, &seen);
-    EXPECT_EQ(seen.lastMenuId, static_cast<UINT>(IDR_MENU_SERVICE));
-    EXPECT_EQ(svc.Status().dwCurrentState, step.state) << step.command;
-    EXPECT_EQ(tab.Cell(svc, 3), step.text) << step.command;
-    EXPECT_TRUE(tab.MarkerGone()) << step.command;
-  }
-}
-
-TEST(ServicePage, MenuGreysByStateAndMarksTheStartType) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
-  ServiceTab tab;
-  wt::MenuChooser seen;
-  auto open = [&] {
-    seen.command = 0;
-    wt::SelectRow(tab.list, tab.Row(svc));
-    wt::RightClickRow(tab.hwnd(), tab.list, tab.Row(svc));
-  };
-  open();  // stopped, manual
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_START));
-  EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_STOP) && seen.IsGreyed(IDM_SERVICE_PAUSE) && seen.IsGreyed(IDM_SERVICE_RESUME));
-  EXPECT_TRUE(seen.IsChecked(IDM_SERVICE_MANUAL) && seen.IsGreyed(IDM_SERVICE_MANUAL));
-  EXPECT_FALSE(seen.IsChecked(IDM_SERVICE_AUTO) || seen.IsGreyed(IDM_SERVICE_AUTO));
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_LOCATE) || seen.IsGreyed(IDM_SERVICE_COPY_PATH));
-  EXPECT_EQ(seen.items.size(), 14u);
-
-  tab.Run(svc, IDM_SERVICE_START, &seen);
-  open();  // running
-  EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_START) && seen.IsGreyed(IDM_SERVICE_RESUME));
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_STOP) || seen.IsGreyed(IDM_SERVICE_PAUSE));
-
-  tab.Run(svc, IDM_SERVICE_PAUSE, &seen);
-  open();  // paused: only resume among the four
-  EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_START) && seen.IsGreyed(IDM_SERVICE_STOP) && seen.IsGreyed(IDM_SERVICE_PAUSE));
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_RESUME));
-
-  // A right click below the last row opens no menu.
-  int opened = seen.opened;
-  wt::RightClickRow(tab.hwnd(), tab.list, -1);
-  EXPECT_EQ(seen.opened, opened);
-}
-
-TEST(ServicePage, EachStartTypeSwitchShowsInTheRow) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
-  ServiceTab tab;
-  struct Step { UINT command; DWORD type; const wchar_t* text; } steps[] = {
-      {IDM_SERVICE_AUTO, SERVICE_AUTO_START, L"自动"},
-      {IDM_SERVICE_DISABLED, SERVICE_DISABLED, L"禁用"},
-      {IDM_SERVICE_MANUAL, SERVICE_DEMAND_START, L"手动"}};
-  wt::MenuChooser seen;
-  for (const Step& step : steps) {
-    tab.AddMarker();
-    tab.Run(svc, step.command, &seen);
-    EXPECT_EQ(svc.StartType(), step.type);
-    EXPECT_EQ(tab.Cell(svc, 4), step.text);
-    EXPECT_TRUE(tab.MarkerGone());
-    seen.command = 0;
-    wt::SelectRow(tab.list, tab.Row(svc));
-    wt::RightClickRow(tab.hwnd(), tab.list, tab.Row(svc));
-    EXPECT_EQ(seen.checked, std::vector<UINT>{step.command});
-  }
-}
-
-TEST(ServicePage, UpdateDescriptionWritesTheEditAndAnEmptyEditRemovesIt) {
-  TestService first, second;
-  ASSERT_TRUE(first.created() && second.created());
-  ASSERT_TRUE(first.SetDescription(L"旧的描述"));
+  const std::wstring longText = L"第一行\r\nsecond line " + std::wstring(3000, L'd') + L"end";
+  ASSERT_TRUE(described.SetDescription(longText));
   ServiceTab tab;
   wt::MessageLog messages;
+  EXPECT_EQ(tab.Cell(described, 7), ServiceExePath() + L" " + longArgument + L" ");
+  EXPECT_EQ(tab.Cell(described, 4), L"手动");
+  tab.Click(tab.Row(described));
+  EXPECT_EQ(tab.Edit(), longText);
+  // A click with no row selected leaves the edit alone; a refresh does not clear it either.
+  tab.Click(-1);
+  EXPECT_EQ(tab.Edit(), longText);
+  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_REFRESH, 0);
+  EXPECT_EQ(tab.Edit(), longText);
+  tab.Click(tab.Row(plain));  // a service without a description empties the edit
+  EXPECT_EQ(tab.Edit(), L"");
 
   tab.SetEdit(L"新的描述 new text");
   tab.AddMarker();
-  tab.Run(first, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(first.Description(), L"新的描述 new text");
+  tab.Run(described, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(described.Description(), L"新的描述 new text");
   EXPECT_TRUE(tab.MarkerGone());
   EXPECT_EQ(tab.Edit(), L"新的描述 new text");
-
   // The edit holds the first service's text after a left click on it; written to the second.
-  wt::SelectRow(tab.list, tab.Row(first));
-  wt::ClickRow(tab.hwnd(), tab.list, tab.Row(first));
-  tab.Run(second, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(second.Description(), L"新的描述 new text");
-
-  tab.SetEdit(L"");
-  tab.Run(first, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(first.Description(), L"<none>");
+  tab.Click(tab.Row(described));
+  tab.Run(plain, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(plain.Description(), L"新的描述 new text");
+  tab.SetEdit(L"");  // an empty edit removes the description
+  tab.Run(described, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(described.Description(), L"<none>");
   EXPECT_TRUE(messages.entries.empty());
 }
 
-TEST(ServicePage, UpdateDescriptionOfAVanishedServiceIsReported) {
-  auto svc = std::make_unique<TestService>();
-  ASSERT_TRUE(svc->created());
+// The control and start-type commands reach their states and refresh the list; the menu greys
+// the controls by the state and checks the start type; controls that fail change nothing.
+TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
+  TestService svc;
+  ASSERT_TRUE(svc.created());
   ServiceTab tab;
-  int row = tab.Row(*svc);
-  ASSERT_GE(row, 0);
-  svc.reset();  // deleted behind the page's back; its row stays until the next refresh
   wt::MessageLog messages;
-  tab.SetEdit(L"text");
+  wt::MenuChooser seen;
+  auto enabledControls = [&] {
+    tab.Run(svc, 0, &seen);
+    std::vector<UINT> enabled;
+    for (UINT c : {IDM_SERVICE_START, IDM_SERVICE_STOP, IDM_SERVICE_PAUSE, IDM_SERVICE_RESUME})
+      if (!seen.IsGreyed(c)) enabled.push_back(c);
+    return enabled;
+  };
+  EXPECT_EQ(enabledControls(), std::vector<UINT>{IDM_SERVICE_START});  // stopped, manual
+  EXPECT_EQ(seen.lastMenuId, static_cast<UINT>(IDR_MENU_SERVICE));
+  EXPECT_EQ(seen.items.size(), 14u);
+  EXPECT_TRUE(seen.IsChecked(IDM_SERVICE_MANUAL) && seen.IsGreyed(IDM_SERVICE_MANUAL));
+  EXPECT_FALSE(seen.IsChecked(IDM_SERVICE_AUTO) || seen.IsGreyed(IDM_SERVICE_AUTO));
+  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_LOCATE) || seen.IsGreyed(IDM_SERVICE_COPY_PATH));
+  int opened = seen.opened;
+  wt::RightClickRow(tab.hwnd(), tab.list, -1);  // below the last row: no menu
+  EXPECT_EQ(seen.opened, opened);
+
   tab.AddMarker();
-  wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_SET_DESCRIPTION);
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"服务描述信息修改失败!");
-  EXPECT_EQ(messages.entries[0].caption, L"提示");
-  EXPECT_EQ(messages.entries[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_FALSE(tab.MarkerGone());  // no refresh after a failure
-  EXPECT_EQ(tab.Edit(), L"text");
+  tab.Run(svc, IDM_SERVICE_STOP, &seen);  // not running: fails, changes nothing, no refresh
+  tab.Run(svc, IDM_SERVICE_PAUSE, &seen);
+  EXPECT_FALSE(tab.MarkerGone());
+  EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_STOPPED));
+  wt::SelectRow(tab.list, -1);  // no row selected: the commands act on an empty name
+  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_START, 0);
+  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_AUTO, 0);
+  EXPECT_FALSE(tab.MarkerGone());
+
+  struct Step { UINT command; DWORD state; const wchar_t* text; std::vector<UINT> enabled; } steps[] = {
+      {IDM_SERVICE_START, SERVICE_RUNNING, L"运行", {IDM_SERVICE_STOP, IDM_SERVICE_PAUSE}},
+      {IDM_SERVICE_PAUSE, SERVICE_PAUSED, L"暂停", {IDM_SERVICE_RESUME}},
+      {IDM_SERVICE_RESUME, SERVICE_RUNNING, L"运行", {IDM_SERVICE_STOP, IDM_SERVICE_PAUSE}},
+      {IDM_SERVICE_STOP, SERVICE_STOPPED, L"停止", {IDM_SERVICE_START}}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.command);
+    tab.AddMarker();
+    tab.Run(svc, step.command, &seen);
+    EXPECT_EQ(svc.State(), step.state);
+    EXPECT_EQ(tab.Cell(svc, 3), step.text);
+    EXPECT_TRUE(tab.MarkerGone());
+    EXPECT_EQ(enabledControls(), step.enabled);
+  }
+  struct Type { UINT command; DWORD type; const wchar_t* text; } types[] = {
+      {IDM_SERVICE_AUTO, SERVICE_AUTO_START, L"自动"},
+      {IDM_SERVICE_DISABLED, SERVICE_DISABLED, L"禁用"},
+      {IDM_SERVICE_MANUAL, SERVICE_DEMAND_START, L"手动"}};
+  for (const Type& type : types) {
+    SCOPED_TRACE(type.command);
+    tab.AddMarker();
+    tab.Run(svc, type.command, &seen);
+    EXPECT_EQ(svc.StartType(), type.type);
+    EXPECT_EQ(tab.Cell(svc, 4), type.text);
+    EXPECT_TRUE(tab.MarkerGone());
+    tab.Run(svc, 0, &seen);
+    EXPECT_EQ(seen.checked, std::vector<UINT>{type.command});
+  }
+  EXPECT_TRUE(messages.entries.empty());
 }
 
-TEST(ServicePage, DeleteRemovesTheServiceFromTheList) {
+TEST(ServicePage, DeleteRemovesTheServiceAndCommandsOnAGoneServiceAreReported) {
   TestService svc;
   ASSERT_TRUE(svc.created());
   ServiceTab tab;
@@ -378,16 +317,20 @@ TEST(ServicePage, DeleteRemovesTheServiceFromTheList) {
   tab.Run(svc, IDM_SERVICE_DELETE);
   EXPECT_TRUE(messages.entries.empty());
   EXPECT_EQ(tab.Row(svc), -1);
-  EXPECT_EQ(svc.Status().dwCurrentState, 0u);  // the manager no longer knows it
+  EXPECT_EQ(svc.State(), 0u);  // the manager no longer knows it
 
-  // Deleting it again (its name typed into a row by hand) fails, is reported and refreshes.
+  // A row left with the gone service's name: the description fails and nothing is refreshed.
   int row = tab.list.InsertItem(0, L"x");
   tab.list.SetItemText(row, 1, svc.name());
+  tab.SetEdit(L"text");
+  wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(messages.entries, Failure(tab, L"服务描述信息修改失败!"));
+  EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), row);
+  EXPECT_EQ(tab.Edit(), L"text");
+  // Deleting it again fails, is reported and refreshes.
+  messages.entries.clear();
   wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_DELETE);
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"服务删除失败!");
-  EXPECT_EQ(messages.entries[0].caption, L"提示");
-  EXPECT_EQ(messages.entries[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(messages.entries, Failure(tab, L"服务删除失败!"));
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), -1);
 }
 
@@ -395,38 +338,18 @@ TEST(ServicePage, AStartThatEndsStoppedOrNeverEndsLeavesTheWaitAndRefreshes) {
   TestService refusing(L"refuse"), stalling(L"stall");
   ASSERT_TRUE(refusing.created() && stalling.created());
   ServiceTab tab;
-
   tab.AddMarker();
   tab.Run(refusing, IDM_SERVICE_START);
-  EXPECT_EQ(refusing.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(refusing.State(), static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_EQ(tab.Cell(refusing, 3), L"停止");
   EXPECT_TRUE(tab.MarkerGone());
 
   WaitBound bound(1500);
   tab.AddMarker();
   tab.Run(stalling, IDM_SERVICE_START);
-  EXPECT_EQ(stalling.Status().dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+  EXPECT_EQ(stalling.State(), static_cast<DWORD>(SERVICE_START_PENDING));
   EXPECT_EQ(tab.Cell(stalling, 3), L"未知");
   EXPECT_TRUE(tab.MarkerGone());
-}
-
-TEST(ServicePage, FailedControlsChangeNothingAndReportNothing) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
-  ServiceTab tab;
-  wt::MessageLog messages;
-  tab.AddMarker();
-  tab.Run(svc, IDM_SERVICE_STOP);  // not running
-  tab.Run(svc, IDM_SERVICE_PAUSE);
-  EXPECT_FALSE(tab.MarkerGone());
-  EXPECT_TRUE(messages.entries.empty());
-  EXPECT_EQ(svc.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-  // With no row selected the commands act on an empty name and do nothing either.
-  wt::SelectRow(tab.list, -1);
-  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_START, 0);
-  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_AUTO, 0);
-  EXPECT_FALSE(tab.MarkerGone());
-  EXPECT_TRUE(messages.entries.empty());
 }
 
 TEST(ServicePage, FileAndSearchCommandsUseThePathAndDisplayName) {
@@ -452,21 +375,13 @@ TEST(ServicePage, FileAndSearchCommandsUseThePathAndDisplayName) {
   EXPECT_EQ(shell.requests[2].file, common::SearchAddress(L"Wardlet a&b 服务"));
 
   tab.Run(svc, IDM_SERVICE_COPY_PATH);
-  ASSERT_EQ(messages.entries.size(), 1u);
-  EXPECT_EQ(messages.entries[0].text, L"服务路径已复制到剪贴板!");
-  EXPECT_EQ(messages.entries[0].caption, L"提示");
-  ASSERT_TRUE(::OpenClipboard(nullptr));
-  HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
-  std::wstring copied = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : L"";
-  if (data) ::GlobalUnlock(data);
-  ::CloseClipboard();
-  EXPECT_EQ(copied, path);
+  EXPECT_EQ(messages.entries, wt::Shown(tab.hwnd(), L"服务路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION));
+  EXPECT_EQ(wt::ClipboardText(), path);
 
   // A row whose path cell is empty greys the three file commands, never the search.
   EXPECT_EQ(tab.Cell(pathless, 7), L"");
   wt::MenuChooser seen;
-  wt::SelectRow(tab.list, tab.Row(pathless));
-  wt::RightClickRow(tab.hwnd(), tab.list, tab.Row(pathless));
+  tab.Run(pathless, 0, &seen);
   EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_LOCATE) && seen.IsGreyed(IDM_SERVICE_PROPERTIES) &&
               seen.IsGreyed(IDM_SERVICE_COPY_PATH));
   EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_SEARCH) || seen.IsGreyed(IDM_SERVICE_DELETE) ||

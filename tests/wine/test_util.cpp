@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "ui/filedialog.h"
+
 namespace wt {
 
 MessageLog::MessageLog() {
@@ -83,6 +85,15 @@ void MainDialog::SelectTab(int index) {
   m_dlg->SendMessage(WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&nm));
 }
 
+int ProcessTab::RowOf(DWORD pid) {
+  page.RefreshProcessList();
+  return FindRow(list, kPid, std::to_wstring(pid));
+}
+void ProcessTab::Click(int row) {
+  SelectRow(list, row);
+  ClickRow(page, list, row);
+}
+
 int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text) {
   int n = list.GetItemCount();
   for (int i = 0; i < n; ++i)
@@ -143,24 +154,30 @@ TempDir::TempDir() {
            std::to_wstring(++counter) + L"\\";
   ::CreateDirectoryW(m_path.c_str(), nullptr);
 }
-TempDir::~TempDir() {
-  std::wstring from = m_path.substr(0, m_path.size() - 1);
-  from.push_back(L'\0');
-  from.push_back(L'\0');
-  // Remove the files, then the folder.
+namespace {
+// Removes a folder (path with a trailing backslash) with everything in it, read-only files too.
+void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((m_path + L"*").c_str(), &fd);
+  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      std::wstring name = fd.cFileName;
+      const std::wstring name = fd.cFileName;
       if (name == L"." || name == L"..") continue;
-      ::SetFileAttributesW((m_path + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-      ::DeleteFileW((m_path + name).c_str());
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(dir + name + L"\\");
+      } else {
+        ::SetFileAttributesW((dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW((dir + name).c_str());
+      }
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
   }
-  ::RemoveDirectoryW(m_path.c_str());
+  ::RemoveDirectoryW(dir.c_str());
 }
+}  // namespace
+
+// The \\?\ form reaches folders deeper than MAX_PATH.
+TempDir::~TempDir() { RemoveTree(L"\\\\?\\" + m_path); }
 
 Child::Child(const std::wstring& commandLine) {
   STARTUPINFOW si{};
@@ -180,5 +197,101 @@ Child::~Child() {
 
 KeyCleanup::KeyCleanup(HKEY r, std::wstring p) : root(r), path(std::move(p)) {}
 KeyCleanup::~KeyCleanup() { ::SHDeleteKeyW(root, path.c_str()); }
+
+Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+  return {{owner, text, caption, style}};
+}
+void PrintTo(const MessageLog::Entry& e, std::ostream* os) {
+  auto utf8 = [](const std::wstring& w) {
+    std::string s(w.size() * 4 + 1, '\0');
+    s.resize(::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(),
+                                   static_cast<int>(s.size()), nullptr, nullptr));
+    return s;
+  };
+  *os << "{owner " << e.owner << ", \"" << utf8(e.text) << "\", \"" << utf8(e.caption) << "\", style 0x" << std::hex
+      << e.style << std::dec << "}";
+}
+
+FileAnswer::FileAnswer(std::optional<std::wstring> answer) {
+  ui::SetFileDialogHook([this, answer](const std::wstring& f, const std::wstring& t, std::wstring& path) {
+    filter = f;
+    title = t;
+    ++asked;
+    if (answer) path = *answer;
+    return answer.has_value();
+  });
+}
+FileAnswer::~FileAnswer() { ui::SetFileDialogHook(nullptr); }
+
+OwnerWindow::OwnerWindow()
+    : hwnd(::CreateWindowW(L"STATIC", L"owner", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
+OwnerWindow::~OwnerWindow() { ::DestroyWindow(hwnd); }
+
+namespace {
+// The clipboard's text in one format; none when it holds no such text or cannot be opened.
+template <class Char>
+std::basic_string<Char> ClipboardData(UINT format, const Char* none) {
+  if (!::IsClipboardFormatAvailable(format) || !::OpenClipboard(nullptr)) return none;
+  std::basic_string<Char> text = none;
+  if (HANDLE h = ::GetClipboardData(format)) {
+    if (auto* p = static_cast<const Char*>(::GlobalLock(h))) {
+      text = p;
+      ::GlobalUnlock(h);
+    }
+  }
+  ::CloseClipboard();
+  return text;
+}
+}  // namespace
+
+std::wstring ClipboardText() { return ClipboardData<wchar_t>(CF_UNICODETEXT, L"<no text>"); }
+std::string ClipboardAnsiText() { return ClipboardData<char>(CF_TEXT, "<no text>"); }
+
+std::wstring OwnPath() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+std::wstring ChildExe() { return ExeDir() + L"wardlet_child.exe"; }
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteText(const std::wstring& path, const std::string& text) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  ::CloseHandle(h);
+  return ok && written == text.size();
+}
+std::string ReadText(const std::wstring& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "(missing)";
+  char buf[256];
+  DWORD got = 0;
+  ::ReadFile(h, buf, sizeof(buf), &got, nullptr);
+  ::CloseHandle(h);
+  return std::string(buf, got);
+}
+
+std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
+  std::wstring to = dir.path() + name;
+  return ::CopyFileW(ChildExe().c_str(), to.c_str(), FALSE) ? to : L"";
+}
+
+std::vector<std::wstring> TempNamesIn(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = ::FindFirstFileW((dir + L"Morvane*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(fd.cFileName);
+  while (::FindNextFileW(h, &fd));
+  ::FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace wt

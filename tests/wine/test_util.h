@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@ struct MessageLog {
     HWND owner;
     std::wstring text, caption;
     UINT style;
+    bool operator==(const Entry&) const = default;
   };
   std::vector<Entry> entries;
   MessageLog();
@@ -72,6 +75,18 @@ class MainDialog {
   std::unique_ptr<CWardletDlg> m_dlg;
 };
 
+// The main dialog's process page with its two lists, and the cells the tests read.
+struct ProcessTab {
+  static constexpr int kName = 1, kPid = 3, kParent = 4, kPath = 9;  // process list
+  static constexpr int kModuleName = 1, kModulePath = 2;             // module list
+  MainDialog main;
+  CProcessPage& page = main.dlg().m_processPage;
+  const ui::CListCtrl& list = page.ProcessList();
+  const ui::CListCtrl& modules = page.ModuleList();
+  int RowOf(DWORD pid);   // the process's row after a refill; -1 when none
+  void Click(int row);    // selects the row and clicks it (-1: the empty area), as the user does
+};
+
 // Row helpers on a list control.
 int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text);
 std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row);
@@ -84,7 +99,7 @@ void RunRowCommand(HWND page, const ui::CListCtrl& list, int row, UINT command, 
 
 // Folder of the test binary (the helper programs stand beside it), with a trailing backslash.
 std::wstring ExeDir();
-// A fresh, empty folder under the temporary directory; removed with its files by the destructor.
+// A fresh, empty folder under the temporary directory; removed with all it holds by the destructor.
 class TempDir {
  public:
   TempDir();
@@ -112,5 +127,43 @@ struct KeyCleanup {
   KeyCleanup(HKEY r, std::wstring p);
   ~KeyCleanup();
 };
+
+// The list of one message, to compare with a log's entries: EXPECT_EQ(log.entries, Shown(...)).
+using Messages = std::vector<MessageLog::Entry>;
+Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style);
+void PrintTo(const MessageLog::Entry& e, std::ostream* os);  // readable in failure messages
+
+// Answers the file dialog with a path, or cancels it when there is none; records what it asked.
+struct FileAnswer {
+  std::wstring filter, title;
+  int asked = 0;
+  explicit FileAnswer(std::optional<std::wstring> answer);
+  ~FileAnswer();
+  FileAnswer(const FileAnswer&) = delete;
+  FileAnswer& operator=(const FileAnswer&) = delete;
+};
+
+// A plain hidden window, for owning message boxes; destroyed at the end.
+struct OwnerWindow {
+  HWND hwnd;
+  OwnerWindow();
+  ~OwnerWindow();
+  OwnerWindow(const OwnerWindow&) = delete;
+  OwnerWindow& operator=(const OwnerWindow&) = delete;
+};
+
+std::wstring ClipboardText();      // the Unicode text on the clipboard; "<no text>" when none
+std::string ClipboardAnsiText();   // the system's ANSI form of it
+std::wstring OwnPath();            // path of the test binary
+std::wstring ChildExe();           // tests/programs/wardlet_child.exe beside it
+std::wstring Quoted(const std::wstring& path);
+bool SamePath(const std::wstring& a, const std::wstring& b);  // equal but for case
+bool FileExists(const std::wstring& path);
+bool WriteText(const std::wstring& path, const std::string& text);  // creates or replaces the file
+std::string ReadText(const std::wstring& path);                      // "(missing)" when it cannot be read
+// Copies wardlet_child.exe into dir under name; returns the copy's path, empty on failure.
+std::wstring CopyChild(const TempDir& dir, const std::wstring& name);
+// Sorted names in dir that start with "Morvane" (the temporary names of force deletion).
+std::vector<std::wstring> TempNamesIn(const std::wstring& dir);
 
 }  // namespace wt

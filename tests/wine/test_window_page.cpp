@@ -11,35 +11,27 @@ namespace {
 
 constexpr const wchar_t* kClass = L"WardletWindowTest";
 constexpr const wchar_t* kStubbornClass = L"WardletWindowStubborn";  // refuses WM_CLOSE
+constexpr DWORD kVisible = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
 int g_closeRequests = 0;
 
 LRESULT CALLBACK StubbornProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_CLOSE) {
-    ++g_closeRequests;
-    return 0;
-  }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void RegisterClasses() {
-  static bool done = false;
-  if (done) return;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = ::DefWindowProcW;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = kClass;
-  ::RegisterClassW(&wc);
-  wc.lpfnWndProc = StubbornProc;
-  wc.lpszClassName = kStubbornClass;
-  ::RegisterClassW(&wc);
-  done = true;
+  if (msg != WM_CLOSE) return ::DefWindowProcW(hwnd, msg, wp, lp);
+  ++g_closeRequests;
+  return 0;
 }
 
 // A top-level window of the test process, destroyed when the test ends.
 class TestWindow {
  public:
   TestWindow(const std::wstring& title, DWORD style, HWND owner = nullptr, const wchar_t* cls = kClass) {
-    RegisterClasses();
+    static bool registered = false;
+    if (!registered) {
+      WNDCLASSW wc{0, ::DefWindowProcW, 0, 0, ::GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, kClass};
+      ::RegisterClassW(&wc);
+      wc.lpfnWndProc = StubbornProc;
+      wc.lpszClassName = kStubbornClass;
+      registered = ::RegisterClassW(&wc) != 0;
+    }
     m_hwnd = ::CreateWindowExW(0, cls, title.c_str(), style, 40, 40, 300, 200, owner, nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
   }
@@ -54,15 +46,7 @@ class TestWindow {
   HWND m_hwnd = nullptr;
 };
 
-constexpr DWORD kVisible = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-
 std::wstring HandleCell(HWND h) { return std::to_wstring(reinterpret_cast<std::intptr_t>(h)); }
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-}
 
 bool HasExStyle(HWND h, LONG_PTR bits) { return (::GetWindowLongPtrW(h, GWL_EXSTYLE) & bits) == bits; }
 
@@ -75,24 +59,12 @@ int Alpha(HWND h) {
   return alpha;
 }
 
-std::wstring ClipboardText() {
-  std::wstring text;
-  if (!::OpenClipboard(nullptr)) return L"<clipboard busy>";
-  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-    if (auto* p = static_cast<const wchar_t*>(::GlobalLock(data))) {
-      text = p;
-      ::GlobalUnlock(data);
-    }
-  }
-  ::CloseClipboard();
-  return text;
-}
-
 class WindowPageTest : public ::testing::Test {
  protected:
   CWindowPage& page() { return main.dlg().m_windowPage; }
   const ui::CListCtrl& list() { return page().List(); }
   int RowOf(HWND h) { return wt::FindRow(list(), 1, HandleCell(h)); }
+  std::wstring PathOf(HWND h) { return list().GetItemText(RowOf(h), 4); }
   void Refresh() { page().SendMessage(WM_COMMAND, IDM_WINDOW_REFRESH, 0); }
   // Selects the window's row and chooses command from its menu.
   void Run(HWND h, UINT command) {
@@ -123,7 +95,6 @@ TEST_F(WindowPageTest, ListsVisibleHiddenOwnedAndUntitledWindowsWithTheirTexts) 
   main.SelectTab(1);
   ASSERT_EQ(list().GetColumnCount(), 5);
 
-  const std::wstring path = OwnPath();
   struct Expect { HWND h; const wchar_t* title; } expects[] = {
       {visible.get(), L"窗口测试 可见"}, {hidden.get(), L"窗口测试 隐藏"},
       {owned.get(), L"窗口测试 被拥有"}, {untitled.get(), L""}};
@@ -134,14 +105,13 @@ TEST_F(WindowPageTest, ListsVisibleHiddenOwnedAndUntitledWindowsWithTheirTexts) 
     EXPECT_EQ(cells[0], std::to_wstring(row + 1));
     EXPECT_EQ(cells[2], kClass);
     EXPECT_EQ(cells[3], e.title);
-    EXPECT_EQ(::lstrcmpiW(cells[4].c_str(), path.c_str()), 0) << cells[4] << L" vs " << path;
+    EXPECT_TRUE(wt::SamePath(cells[4], wt::OwnPath())) << cells[4];
   }
   // Every window of the process shows one path, the main dialog's own row included.
-  int mainRow = RowOf(main.dlg().GetSafeHwnd());
-  ASSERT_GE(mainRow, 0);
-  EXPECT_EQ(list().GetItemText(mainRow, 3), L"Wardlet");
-  EXPECT_EQ(list().GetItemText(mainRow, 4), list().GetItemText(RowOf(visible.get()), 4));
-  EXPECT_EQ(list().GetItemText(RowOf(hidden.get()), 4), list().GetItemText(RowOf(visible.get()), 4));
+  ASSERT_GE(RowOf(main.dlg().GetSafeHwnd()), 0);
+  EXPECT_EQ(list().GetItemText(RowOf(main.dlg().GetSafeHwnd()), 3), L"Wardlet");
+  EXPECT_EQ(PathOf(main.dlg().GetSafeHwnd()), PathOf(visible.get()));
+  EXPECT_EQ(PathOf(hidden.get()), PathOf(visible.get()));
   // Z-order: an owned window lies above its owner. Child windows are not listed.
   EXPECT_LT(RowOf(owned.get()), RowOf(visible.get()));
   EXPECT_EQ(RowOf(list().GetSafeHwnd()), -1);
@@ -150,7 +120,8 @@ TEST_F(WindowPageTest, ListsVisibleHiddenOwnedAndUntitledWindowsWithTheirTexts) 
 
 TEST_F(WindowPageTest, WindowsOfAnotherProcessShowThatProcesssPath) {
   const std::wstring childClass = L"WardletWindowChild" + std::to_wstring(::GetCurrentProcessId());
-  wt::Child child(L"\"" + wt::ExeDir() + L"wardlet_window_child.exe\" " + childClass + L" 子窗口");
+  const std::wstring childPath = wt::ExeDir() + L"wardlet_window_child.exe";
+  wt::Child child(wt::Quoted(childPath) + L" " + childClass + L" 子窗口");
   ASSERT_TRUE(child.started());
   HWND first = nullptr, second = nullptr;
   for (int i = 0; i < 500 && !(first && second); ++i) {
@@ -161,15 +132,12 @@ TEST_F(WindowPageTest, WindowsOfAnotherProcessShowThatProcesssPath) {
   ASSERT_TRUE(first && second);
   TestWindow own(L"本进程", kVisible);
   main.SelectTab(1);
-
-  int r1 = RowOf(first), r2 = RowOf(second), rOwn = RowOf(own.get());
-  ASSERT_TRUE(r1 >= 0 && r2 >= 0 && rOwn >= 0);
-  const std::wstring childPath = wt::ExeDir() + L"wardlet_window_child.exe";
-  EXPECT_EQ(::lstrcmpiW(list().GetItemText(r1, 4).c_str(), childPath.c_str()), 0) << list().GetItemText(r1, 4);
-  EXPECT_EQ(list().GetItemText(r2, 4), list().GetItemText(r1, 4));
-  EXPECT_EQ(list().GetItemText(r2, 2), childClass);
-  EXPECT_EQ(list().GetItemText(r2, 3), L"子窗口 2");
-  EXPECT_EQ(::lstrcmpiW(list().GetItemText(rOwn, 4).c_str(), OwnPath().c_str()), 0);
+  ASSERT_TRUE(RowOf(first) >= 0 && RowOf(second) >= 0 && RowOf(own.get()) >= 0);
+  EXPECT_TRUE(wt::SamePath(PathOf(first), childPath)) << PathOf(first);
+  EXPECT_EQ(PathOf(second), PathOf(first));
+  EXPECT_EQ(list().GetItemText(RowOf(second), 2), childClass);
+  EXPECT_EQ(list().GetItemText(RowOf(second), 3), L"子窗口 2");
+  EXPECT_TRUE(wt::SamePath(PathOf(own.get()), wt::OwnPath()));
 
   // Closing through the menu reaches the other process; its row goes with the refresh.
   Run(first, IDM_WINDOW_CLOSE);
@@ -192,38 +160,31 @@ TEST_F(WindowPageTest, RefreshPicksUpNewWindowsAndDropsGoneOnes) {
   EXPECT_EQ(RowOf(h), -1);
 }
 
-TEST_F(WindowPageTest, ShowHideMinimiseMaximiseAndNormalChangeTheWindow) {
+TEST_F(WindowPageTest, ShowHideMinimiseMaximiseNormalAndTopmostChangeTheWindow) {
   TestWindow w(L"状态", kVisible);
-  main.SelectTab(1);
-  const int row = RowOf(w.get());
-  Run(w.get(), IDM_WINDOW_HIDE);
-  EXPECT_FALSE(::IsWindowVisible(w.get()));
-  Run(w.get(), IDM_WINDOW_SHOW);
-  EXPECT_TRUE(::IsWindowVisible(w.get()));
-  Run(w.get(), IDM_WINDOW_MINIMIZE);
-  EXPECT_TRUE(::IsIconic(w.get()));
-  Run(w.get(), IDM_WINDOW_MAXIMIZE);
-  EXPECT_TRUE(::IsZoomed(w.get()));
-  EXPECT_FALSE(::IsIconic(w.get()));
-  Run(w.get(), IDM_WINDOW_NORMAL);
-  EXPECT_FALSE(::IsZoomed(w.get()));
-  EXPECT_FALSE(::IsIconic(w.get()));
-  EXPECT_TRUE(::IsWindowVisible(w.get()));
-  // None of these refreshes the list: the row is where it was and still selected.
-  EXPECT_EQ(RowOf(w.get()), row);
-  EXPECT_EQ(list().GetNextItem(-1, LVNI_SELECTED), row);
-}
-
-TEST_F(WindowPageTest, AlwaysOnTopPutsTheWindowInTheTopmostBand) {
-  TestWindow w(L"置顶", kVisible);
   TestWindow other(L"不置顶", kVisible);
   main.SelectTab(1);
+  const int row = RowOf(w.get());
+  struct Step { UINT command; bool visible, iconic, zoomed; } steps[] = {
+      {IDM_WINDOW_HIDE, false, false, false},    {IDM_WINDOW_SHOW, true, false, false},
+      {IDM_WINDOW_MINIMIZE, true, true, false},  {IDM_WINDOW_MAXIMIZE, true, false, true},
+      {IDM_WINDOW_NORMAL, true, false, false}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.command);
+    Run(w.get(), s.command);
+    EXPECT_EQ(::IsWindowVisible(w.get()) != FALSE, s.visible);
+    EXPECT_EQ(::IsIconic(w.get()) != FALSE, s.iconic);
+    EXPECT_EQ(::IsZoomed(w.get()) != FALSE, s.zoomed);
+  }
   ASSERT_FALSE(HasExStyle(w.get(), WS_EX_TOPMOST));
   Run(w.get(), IDM_WINDOW_TOPMOST);
   EXPECT_TRUE(HasExStyle(w.get(), WS_EX_TOPMOST));
   EXPECT_FALSE(HasExStyle(other.get(), WS_EX_TOPMOST));
   Run(w.get(), IDM_WINDOW_TOPMOST);  // not a toggle
   EXPECT_TRUE(HasExStyle(w.get(), WS_EX_TOPMOST));
+  // None of these refreshes the list: the row is where it was and still selected.
+  EXPECT_EQ(RowOf(w.get()), row);
+  EXPECT_EQ(list().GetNextItem(-1, LVNI_SELECTED), row);
 }
 
 TEST_F(WindowPageTest, CloseSendsWmCloseAndTheRefreshShowsWhetherTheWindowWent) {
@@ -234,7 +195,6 @@ TEST_F(WindowPageTest, CloseSendsWmCloseAndTheRefreshShowsWhetherTheWindowWent) 
   Run(h, IDM_WINDOW_CLOSE);
   EXPECT_FALSE(::IsWindow(h));
   EXPECT_EQ(RowOf(h), -1);
-
   g_closeRequests = 0;
   Run(stubborn.get(), IDM_WINDOW_CLOSE);
   EXPECT_EQ(g_closeRequests, 1);
@@ -243,8 +203,7 @@ TEST_F(WindowPageTest, CloseSendsWmCloseAndTheRefreshShowsWhetherTheWindowWent) 
 }
 
 TEST_F(WindowPageTest, TransparencyUsesTheSliderAndStartsAt120) {
-  TestWindow a(L"透明 A", kVisible);
-  TestWindow b(L"透明 B", kVisible);
+  TestWindow a(L"透明 A", kVisible), b(L"透明 B", kVisible), untouched(L"无选择", kVisible);
   main.SelectTab(1);
   EXPECT_EQ(page().Slider().GetPos(), 120);
   EXPECT_EQ(page().Slider().SendMessage(TBM_GETRANGEMIN), 0);
@@ -259,38 +218,32 @@ TEST_F(WindowPageTest, TransparencyUsesTheSliderAndStartsAt120) {
 
   // The slider fades the selected window at each step and shows its value.
   wt::SelectRow(list(), RowOf(b.get()));
-  MoveSlider(200);
-  EXPECT_TRUE(HasExStyle(b.get(), WS_EX_LAYERED));
-  EXPECT_EQ(Alpha(b.get()), 200);
-  EXPECT_EQ(EditText(), L"200");
+  for (int pos : {200, 0, 255}) {
+    MoveSlider(pos);
+    EXPECT_TRUE(HasExStyle(b.get(), WS_EX_LAYERED));  // stays layered when fully opaque
+    EXPECT_EQ(Alpha(b.get()), pos);
+    EXPECT_EQ(EditText(), std::to_wstring(pos));
+    EXPECT_TRUE(::IsWindow(b.get()));
+  }
   EXPECT_EQ(Alpha(a.get()), 120);
-  MoveSlider(0);
-  EXPECT_EQ(Alpha(b.get()), 0);
-  EXPECT_EQ(EditText(), L"0");
-  EXPECT_TRUE(::IsWindow(b.get()));
-  MoveSlider(255);
-  EXPECT_EQ(Alpha(b.get()), 255);
-  EXPECT_TRUE(HasExStyle(b.get(), WS_EX_LAYERED));  // stays layered when fully opaque
-  EXPECT_EQ(EditText(), L"255");
 
   // The slider keeps its position across a refresh; 32815 applies it to the newly chosen row.
   Refresh();
   EXPECT_EQ(page().Slider().GetPos(), 255);
   Run(a.get(), IDM_WINDOW_TRANSPARENT);
   EXPECT_EQ(Alpha(a.get()), 255);
-}
 
-TEST_F(WindowPageTest, SliderWithNoRowSelectedOnlyChangesTheEdit) {
-  TestWindow w(L"无选择", kVisible);
-  main.SelectTab(1);
+  // With no row selected the slider only changes the edit, and 32815 fades no window.
   wt::SelectRow(list(), -1);
   MoveSlider(33);
   EXPECT_EQ(EditText(), L"33");
   EXPECT_EQ(page().Opacity(), 33);
   page().SendMessage(WM_COMMAND, IDM_WINDOW_TRANSPARENT, 0);
-  EXPECT_FALSE(HasExStyle(w.get(), WS_EX_LAYERED));
+  EXPECT_EQ(Alpha(a.get()), 255);
+  EXPECT_EQ(Alpha(b.get()), 255);
+  EXPECT_FALSE(HasExStyle(untouched.get(), WS_EX_LAYERED));
   EXPECT_FALSE(HasExStyle(main.dlg().GetSafeHwnd(), WS_EX_LAYERED));
-  EXPECT_EQ(Alpha(w.get()), -1);
+  EXPECT_EQ(Alpha(untouched.get()), -1);
 }
 
 TEST_F(WindowPageTest, MenuOpensOnRowsOnlyWithNothingGreyed) {
@@ -299,8 +252,7 @@ TEST_F(WindowPageTest, MenuOpensOnRowsOnlyWithNothingGreyed) {
   wt::MenuChooser chooser;
   wt::RightClickRow(page(), list(), -1);
   EXPECT_EQ(chooser.opened, 0);
-  wt::SelectRow(list(), RowOf(w.get()));
-  wt::RightClickRow(page(), list(), RowOf(w.get()));
+  wt::RunRowCommand(page(), list(), RowOf(w.get()), 0, &chooser);
   EXPECT_EQ(chooser.opened, 1);
   EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_WINDOW));
   EXPECT_EQ(chooser.items.size(), 14u);
@@ -311,17 +263,16 @@ TEST_F(WindowPageTest, MenuOpensOnRowsOnlyWithNothingGreyed) {
 TEST_F(WindowPageTest, CopyLocatePropertiesAndSearchUseClassAndPathCells) {
   TestWindow w(L"外壳命令", kVisible);
   main.SelectTab(1);
-  const int row = RowOf(w.get());
-  ASSERT_GE(row, 0);
-  const std::wstring path = list().GetItemText(row, 4);
+  ASSERT_GE(RowOf(w.get()), 0);
+  const std::wstring path = PathOf(w.get());
   ASSERT_FALSE(path.empty());
   wt::MessageLog messages;
   wt::ShellLog shell;
 
   Run(w.get(), IDM_WINDOW_COPY_CLASS);
-  EXPECT_EQ(ClipboardText(), kClass);
+  EXPECT_EQ(wt::ClipboardText(), kClass);
   Run(w.get(), IDM_WINDOW_COPY_PATH);
-  EXPECT_EQ(ClipboardText(), path);
+  EXPECT_EQ(wt::ClipboardText(), path);
   ASSERT_EQ(messages.entries.size(), 2u);
   EXPECT_EQ(messages.entries[0].text, L"窗口类名已复制到剪贴板!");
   EXPECT_EQ(messages.entries[1].text, L"文件路径已复制到剪贴板!");
