@@ -15,15 +15,12 @@ constexpr REGSAM k64 = KEY_WOW64_64KEY;
 
 bool UserRunHas(const std::wstring& name) { return rt::ValueExists(HKEY_CURRENT_USER, kRun, k64, name); }
 
-struct Page {
-  wt::MainDialog main;
-  CAutorunPage& page() { return main.dlg().m_autorunPage; }
-  const ui::CListCtrl& list() { return page().List(); }
-  Page() { main.SelectTab(3); }
+struct Page : wt::PageTab<CAutorunPage> {
+  Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
   // Opens the add dialog from the menu of row 0, or from a marker row when the list is empty.
   void Add() {
-    if (list().GetItemCount() == 0) list().InsertItem(0, L"marker");
-    wt::RunRowCommand(page().GetSafeHwnd(), list(), 0, IDM_AUTORUN_ADD);
+    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
+    Run(0, IDM_AUTORUN_ADD);
   }
 };
 }  // namespace
@@ -71,7 +68,7 @@ TEST(AutorunAdd, AnAddedValueGoesToTheUsersRunKeyAndIsListedFirst) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
   }
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
   int row = rt::RowWith(list, 1, L"WardletT Added", 2, kUserRun);
   ASSERT_GE(row, 0);
   EXPECT_EQ(list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
@@ -92,8 +89,8 @@ TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
   wt::MessageLog messages;
   Page p;
   const std::vector<std::wstring> valuesBefore = rt::ValueNames(HKEY_CURRENT_USER, kRun, k64);
-  p.list().InsertItem(0, L"marker");
-  const int rows = p.list().GetItemCount();
+  p.list.InsertItem(0, L"marker");
+  const int rows = p.list.GetItemCount();
   p.Add();
   EXPECT_EQ(driver.opened, 1);
   EXPECT_EQ(answer.asked, 1);
@@ -102,8 +99,8 @@ TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
   EXPECT_TRUE(messages.entries.empty());
   // Nothing written and no refresh: the marker row is still there.
   EXPECT_EQ(rt::ValueNames(HKEY_CURRENT_USER, kRun, k64), valuesBefore);
-  EXPECT_EQ(p.list().GetItemCount(), rows);
-  EXPECT_EQ(p.list().GetItemText(0, 0), L"marker");
+  EXPECT_EQ(p.list.GetItemCount(), rows);
+  EXPECT_EQ(p.list.GetItemText(0, 0), L"marker");
 }
 
 TEST(AutorunAdd, CancelledBrowseWarnsAndDisablesAddButKeepsThePath) {

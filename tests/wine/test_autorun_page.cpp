@@ -17,7 +17,6 @@ const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const std::wstring kWowRun = L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kUserRun = L"HKEY_CURRENT_USER\\" + kRun;
-const std::wstring kUserRunOnce = L"HKEY_CURRENT_USER\\" + kRunOnce;
 const std::wstring kMachineRun = L"HKEY_LOCAL_MACHINE\\" + kRun;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
@@ -37,21 +36,19 @@ int KeyOrder(const std::wstring& path) {
 
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
 
-// The name cell of a value: each NUL written as "\\0".
+// The cells of a value's row: its name with each backslash doubled and each NUL written "\\0",
+// and its key's path.
 std::wstring NameCell(const std::wstring& name) {
   std::wstring cell;
-  for (wchar_t c : name) cell += c == L'\0' ? std::wstring(L"\\0") : std::wstring(1, c);
+  for (wchar_t c : name) cell += c == L'\0' ? L"\\0" : c == L'\\' ? L"\\\\" : std::wstring(1, c);
   return cell;
 }
+std::wstring PathCell(HKEY root, const std::wstring& key = kRun) {
+  return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + key;
+}
 
-struct Page {
-  wt::MainDialog main;
-  CAutorunPage& page() { return main.dlg().m_autorunPage; }
-  const ui::CListCtrl& list() { return page().List(); }
-  Page() { main.SelectTab(3); }
-  void Run(int row, UINT command, wt::MenuChooser* seen = nullptr) {
-    wt::RunRowCommand(page().GetSafeHwnd(), list(), row, command, seen);
-  }
+struct Page : wt::PageTab<CAutorunPage> {
+  Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
 };
 }  // namespace
 
@@ -90,11 +87,10 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
     ASSERT_TRUE(written.back()->written());
   }
   Page p;
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
   for (const Value& v : values) {  // exactly one row each, with the value's texts
     SCOPED_TRACE(NameCell(v.name).substr(0, 30));
-    const std::wstring path = (v.root == user ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + v.key;
-    std::vector<int> rows = rt::RowsWith(list, 1, NameCell(v.name), 2, path);
+    std::vector<int> rows = rt::RowsWith(list, 1, NameCell(v.name), 2, PathCell(v.root, v.key));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(list.GetItemText(rows[0], 3), v.file);
   }
@@ -117,53 +113,44 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
 
 TEST(AutorunPage, DeleteRemovesExactlyTheRowsOwnValue) {
   rt::TestKey userRun(HKEY_CURRENT_USER, kRun), machineRun(HKEY_LOCAL_MACHINE, kRun);
+  const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
   const std::wstring longName = std::wstring(1990, L'D') + L"WardletT D";
-  const std::wstring hiddenName = L"\0WardletT Hidden"s;
-  const std::wstring nulInside = L"WardletT a\0b"s;
+  const std::wstring hiddenName = L"\0WardletT Hidden"s, nulInside = L"WardletT a\0b"s;
   const std::wstring backslashZero = L"WardletT a\\0b";
-  rt::TestValue twinUser(HKEY_CURRENT_USER, kRun, k64, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\u.exe"));
-  rt::TestValue twinMachine(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\m.exe"));
-  rt::TestValue hidden(HKEY_CURRENT_USER, kRun, k64, hiddenName, REG_SZ, rt::SzData(L"C:\\h.exe"));
-  rt::TestValue visible(HKEY_CURRENT_USER, kRun, k64, L"WardletT Hidden", REG_SZ, rt::SzData(L"C:\\v.exe"));
-  rt::TestValue nul(HKEY_CURRENT_USER, kRun, k64, nulInside, REG_SZ, rt::SzData(L"C:\\nul.exe"));
-  rt::TestValue literal(HKEY_CURRENT_USER, kRun, k64, backslashZero, REG_SZ, rt::SzData(L"C:\\lit.exe"));
-  rt::TestValue longNamed(HKEY_CURRENT_USER, kRun, k64, longName, REG_SZ, rt::SzData(L"C:\\long.exe"));
+  const struct { HKEY root; std::wstring name, data; } values[] = {
+      {user, L"WardletT Twin", L"C:\\u.exe"}, {machine, L"WardletT Twin", L"C:\\m.exe"},
+      {user, hiddenName, L"C:\\h.exe"},      {user, L"WardletT Hidden", L"C:\\v.exe"},
+      {user, nulInside, L"C:\\nul.exe"},     {user, backslashZero, L"C:\\lit.exe"},
+      {user, longName, L"C:\\long.exe"}};
+  std::vector<std::unique_ptr<rt::TestValue>> written;
+  for (const auto& v : values)
+    written.push_back(std::make_unique<rt::TestValue>(v.root, kRun, k64, v.name, REG_SZ, rt::SzData(v.data)));
   wt::MessageLog messages;
   Page p;
-  const ui::CListCtrl& list = p.list();
-  auto exists = [](HKEY root, const std::wstring& name) { return rt::ValueExists(root, kRun, k64, name); };
-
-  p.Run(rt::RowWith(list, 1, L"WardletT Twin", 2, kMachineRun), IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, L"WardletT Twin"));
-  EXPECT_TRUE(exists(HKEY_CURRENT_USER, L"WardletT Twin"));
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT Twin").size(), 1u);
-
-  int row = rt::RowWith(list, 1, L"\\0WardletT Hidden", 2, kUserRun);
-  ASSERT_GE(row, 0);
-  p.Run(row, IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(exists(HKEY_CURRENT_USER, hiddenName));
-  EXPECT_TRUE(exists(HKEY_CURRENT_USER, L"WardletT Hidden"));
-  EXPECT_TRUE(rt::RowsWith(list, 1, L"\\0WardletT Hidden").empty());
-
+  const ui::CListCtrl& list = p.list;
   // A literal backslash-zero and a NUL look alike only until the cell escapes the backslash.
-  int literalRow = rt::RowWith(list, 1, L"WardletT a\\\\0b", 2, kUserRun);
-  ASSERT_GE(literalRow, 0);
-  ASSERT_GE(rt::RowWith(list, 1, L"WardletT a\\0b", 2, kUserRun), 0);
-  p.Run(literalRow, IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(exists(HKEY_CURRENT_USER, backslashZero));
-  EXPECT_TRUE(exists(HKEY_CURRENT_USER, nulInside));
-  p.Run(rt::RowWith(list, 1, L"WardletT a\\0b", 2, kUserRun), IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(exists(HKEY_CURRENT_USER, nulInside));
-
-  p.Run(rt::RowWith(list, 1, longName, 2, kUserRun), IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(exists(HKEY_CURRENT_USER, longName));
-  EXPECT_TRUE(exists(HKEY_CURRENT_USER, L"WardletT Hidden"));
+  ASSERT_GE(rt::RowWith(list, 1, L"WardletT a\\\\0b", 2, kUserRun), 0);
+  // Each row deleted in turn: its value and row go, a value like it in name or key stays.
+  const struct { HKEY root; std::wstring name; HKEY keptRoot; std::wstring kept; } steps[] = {
+      {machine, L"WardletT Twin", user, L"WardletT Twin"}, {user, hiddenName, user, L"WardletT Hidden"},
+      {user, backslashZero, user, nulInside},              {user, nulInside, user, L"WardletT Hidden"},
+      {user, longName, user, L"WardletT Hidden"}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(NameCell(s.name).substr(0, 30));
+    int row = rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root));
+    ASSERT_GE(row, 0);
+    p.Run(row, IDM_AUTORUN_DELETE);
+    EXPECT_FALSE(rt::ValueExists(s.root, kRun, k64, s.name));
+    EXPECT_EQ(rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root)), -1);
+    EXPECT_TRUE(rt::ValueExists(s.keptRoot, kRun, k64, s.kept));
+    EXPECT_GE(rt::RowWith(list, 1, NameCell(s.kept), 2, PathCell(s.keptRoot)), 0);
+  }
   EXPECT_TRUE(messages.entries.empty());
 }
 
 TEST(AutorunPage, DeleteReportsAKeyItCannotOpenAndAValueItCannotDelete) {
   Page p;
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
   const std::wstring cases[][3] = {  // name and key cells of a row put in by hand, the message
       {L"x", L"HKEY_USERS\\.DEFAULT\\" + kRun, L"注册表打开失败"},
       {L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key", L"注册表打开失败"},
@@ -174,7 +161,7 @@ TEST(AutorunPage, DeleteReportsAKeyItCannotOpenAndAValueItCannotDelete) {
     list.SetItemText(row, 2, c[1]);
     wt::MessageLog messages;
     p.Run(row, IDM_AUTORUN_DELETE);
-    EXPECT_EQ(messages.entries, wt::Shown(p.page().GetSafeHwnd(), c[2], L"错误", MB_ICONERROR)) << c[1];
+    EXPECT_EQ(messages.entries, wt::Shown(p.page, c[2], L"错误", MB_ICONERROR)) << c[1];
     EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());  // refreshed after the failure
   }
 }
@@ -191,7 +178,7 @@ TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
   rt::TestValue both32(HKEY_LOCAL_MACHINE, kRun, k32, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b32.exe"));
   rt::TestValue user32(HKEY_CURRENT_USER, kRun, k32, L"WardletT UserView", REG_SZ, rt::SzData(L"C:\\u.exe"));
   Page p;
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
 
   ASSERT_EQ(rt::RowsWith(list, 1, L"WardletT View64").size(), 1u);
   EXPECT_EQ(list.GetItemText(rt::RowsWith(list, 1, L"WardletT View64")[0], 2), kMachineRun);
@@ -226,7 +213,7 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   wt::MessageLog messages;
   wt::ShellLog shell;
   Page p;
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
   const int row = rt::RowWith(list, 1, L"WardletT a b&c", 2, kUserRun);
   ASSERT_GE(row, 0);
   const std::wstring file = L"C:\\Program Files\\W T\\wt.exe ";
@@ -234,7 +221,7 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
 
   {
     wt::MenuChooser chooser;
-    wt::RightClickRow(p.page().GetSafeHwnd(), list, -1);
+    wt::RightClickRow(p.page, list, -1);
     EXPECT_EQ(chooser.opened, 0);
     p.Run(row, 0, &chooser);
     EXPECT_EQ(chooser.opened, 1);

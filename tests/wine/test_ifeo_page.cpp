@@ -39,25 +39,19 @@ class ImageKey {
   REGSAM m_view;
 };
 
-struct Page {
-  wt::MainDialog main;
-  CIfeoPage& page() { return main.dlg().m_ifeoPage; }
-  const ui::CListCtrl& list() { return page().List(); }
-  Page() { main.SelectTab(4); }
-  void Run(int row, UINT command, wt::MenuChooser* seen = nullptr) {
-    wt::RunRowCommand(page().GetSafeHwnd(), list(), row, command, seen);
-  }
+struct Page : wt::PageTab<CIfeoPage> {
+  Page() : PageTab(&CWardletDlg::m_ifeoPage, 4) {}
   // Opens the add dialog from the menu of row 0, or of a marker row when the list is empty.
   void Add() {
-    if (list().GetItemCount() == 0) list().InsertItem(0, L"marker");
+    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
     Run(0, IDM_IFEO_ADD);
   }
   int Row(const std::wstring& image) {
-    std::vector<int> rows = rt::RowsWith(list(), 1, image);
+    std::vector<int> rows = rt::RowsWith(list, 1, image);
     return rows.size() == 1 ? rows[0] : -static_cast<int>(rows.size()) - 1;  // -1: none, -3: two
   }
-  std::wstring Cell(const std::wstring& image, int column) { return list().GetItemText(Row(image), column); }
-  wt::Messages Error(const std::wstring& text) { return wt::Shown(page().GetSafeHwnd(), text, L"错误", MB_ICONERROR); }
+  std::wstring Cell(const std::wstring& image, int column) { return list.GetItemText(Row(image), column); }
+  wt::Messages Error(const std::wstring& text) { return wt::Shown(page, text, L"错误", MB_ICONERROR); }
 };
 }  // namespace
 
@@ -82,7 +76,7 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
     EXPECT_EQ(p.Cell(e.image, 2), e.debugger);
     EXPECT_EQ(p.Cell(e.image, 3), common::IfeoKeyPath(e.image));
   }
-  for (int r = 0, n = p.list().GetItemCount(); r < n; ++r) EXPECT_EQ(p.list().GetItemText(r, 0), std::to_wstring(r + 1));
+  for (int r = 0, n = p.list.GetItemCount(); r < n; ++r) EXPECT_EQ(p.list.GetItemText(r, 0), std::to_wstring(r + 1));
 }
 
 TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
@@ -94,7 +88,7 @@ TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
     ASSERT_TRUE(debugger.written());
     Page p;
     EXPECT_EQ(p.Row(kSample), -1);
-    EXPECT_TRUE(rt::RowsWith(p.list(), 2, L"C:\\sample.exe").empty());
+    EXPECT_TRUE(rt::RowsWith(p.list, 2, L"C:\\sample.exe").empty());
   }
   if (existed) return;  // the variant would only name the same key
   const std::wstring variant = L"your image file name here without a path";
@@ -114,7 +108,7 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   neighbour.Debugger(L"C:\\k.exe");
   wt::MessageLog messages;
   Page p;
-  const ui::CListCtrl& list = p.list();
+  const ui::CListCtrl& list = p.list;
 
   p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE);
   EXPECT_FALSE(doomed.Exists());
@@ -139,7 +133,7 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   // No row selected: nothing is deleted, the list is refilled.
   list.InsertItem(0, L"marker");
   wt::SelectRow(list, -1);
-  p.page().SendMessage(WM_COMMAND, IDM_IFEO_DELETE, 0);
+  p.page.SendMessage(WM_COMMAND, IDM_IFEO_DELETE, 0);
   EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_TRUE(rt::RowsWith(list, 0, L"marker").empty());
   EXPECT_TRUE(neighbour.Exists());
@@ -184,10 +178,10 @@ TEST(IfeoPage, AddClosedByEscapeOrTheCloseBoxWritesNothing) {
   Page p;
   for (bool box : {false, true}) {
     closeBox = box;
-    p.list().InsertItem(0, L"marker");
+    p.list.InsertItem(0, L"marker");
     p.Add();
     EXPECT_FALSE(closed.Exists()) << box;
-    EXPECT_TRUE(rt::RowsWith(p.list(), 0, L"marker").empty());  // refreshed all the same
+    EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());  // refreshed all the same
   }
   EXPECT_EQ(driver.opened, 2);
 }
@@ -203,7 +197,7 @@ TEST(IfeoPage, MenuRefreshAndRegistryEditor) {
   ASSERT_GE(p.Row(L"wardlet_t_menu.exe"), 0);
   {
     wt::MenuChooser chooser;
-    wt::RightClickRow(p.page().GetSafeHwnd(), p.list(), -1);
+    wt::RightClickRow(p.page, p.list, -1);
     EXPECT_EQ(chooser.opened, 0);
     p.Run(p.Row(L"wardlet_t_menu.exe"), 0, &chooser);
     EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
@@ -234,27 +228,4 @@ TEST(IfeoPage, AnEntryOfThe32BitViewIsListedOnceAndDeletedInItsOwnKey) {
   EXPECT_TRUE(messages.entries.empty());
   EXPECT_FALSE(only32.Exists());
   EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
-}
-
-TEST(IfeoPage, AProgramBarredFromTheProcessPageIsListed) {
-  const std::wstring image = L"wardlet_t_forbid_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
-  wt::TempDir dir;
-  wt::KeyCleanup cleanup(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + image);
-  wt::Child child(wt::Quoted(wt::CopyChild(dir, image)));
-  ASSERT_TRUE(child.started());
-  wt::MessageLog messages;
-  Page p;
-  p.main.SelectTab(0);
-  const ui::CListCtrl& processes = p.main.dlg().m_processPage.ProcessList();
-  int processRow = wt::FindRow(processes, wt::ProcessTab::kPid, std::to_wstring(child.pid()));
-  ASSERT_GE(processRow, 0);
-  wt::RunRowCommand(p.main.dlg().m_processPage.GetSafeHwnd(), processes, processRow, IDM_PROCESS_FORBID);
-  p.main.SelectTab(4);
-  ASSERT_GE(p.Row(image), 0);
-  EXPECT_EQ(p.Cell(image, 2), L"Forbid by Morvane");
-  EXPECT_EQ(p.Cell(image, 3), common::IfeoKeyPath(image));
-  // Deleting the row lifts the bar.
-  p.Run(p.Row(image), IDM_IFEO_DELETE);
-  EXPECT_FALSE(rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + image));
-  EXPECT_EQ(p.Row(image), -1);
 }

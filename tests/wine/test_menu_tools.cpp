@@ -173,9 +173,11 @@ TEST(MenuTools, AValueThatCannotBeWrittenIsToldNotConfirmed) {
                                        MB_OK | MB_ICONERROR));  // too long to print
 }
 
-TEST(MenuTools, ForceDeleteButtonFollowsTheEditAndACancelledBrowse) {
+// The force-delete tool: Delete's enabling (at start, typing, a cancelled Browse), Escape and an
+// empty edit deleting nothing, Delete and Enter with a typed path.
+TEST(MenuTools, ForceDeleteToolDeletesOnlyATypedOrChosenPath) {
   wt::TempDir dir;
-  const std::wstring file = dir.path() + L"keep.txt";
+  const std::wstring file = dir.path() + L"victim.exe";
   ASSERT_TRUE(wt::WriteText(file, "data"));
   wt::MainDialog main;
   wt::MessageLog log;
@@ -212,14 +214,8 @@ TEST(MenuTools, ForceDeleteButtonFollowsTheEditAndACancelledBrowse) {
   EXPECT_EQ(log.entries.size(), 1u);
   ASSERT_TRUE(main.dlg().m_pForceDeleteDlg);
   EXPECT_TRUE(main.dlg().m_pForceDeleteDlg->m_strPath.empty());  // the typed path is not read back
-}
 
-TEST(MenuTools, ForceDeleteRemovesATypedPathAndAnEmptyEditDeletesNothing) {
-  wt::TempDir dir;
-  const std::wstring file = dir.path() + L"victim.exe";
-  ASSERT_TRUE(wt::WriteText(file, "data"));
-  wt::MainDialog main;
-  wt::MessageLog log;
+  log.entries.clear();
   RunTool(main, [](HWND d) { rt::PostClick(d, IDC_FORCE_DELETE); });  // the dialog closes
   EXPECT_TRUE(wt::FileExists(file));
   EXPECT_TRUE(log.entries.empty());
@@ -241,7 +237,7 @@ TEST(MenuTools, ForceDeleteRemovesATypedPathAndAnEmptyEditDeletesNothing) {
   EXPECT_EQ(main.dlg().m_pForceDeleteDlg->m_strPath, missing);
 }
 
-TEST(MenuTools, AboutShowsTheWholeIntroductionEachTime) {
+TEST(MenuTools, AboutShowsTheWholeIntroductionEachTimeAndTheHomePageOpens) {
   const std::wstring pieces[15] = {
       L"Wardlet是由Morvane独立开发的一款安全辅助工具。\r\n",
       L"具有进程管理，窗口管理,服务管理，启动项管理，IFEO检测,端口管理等多种功能\r\n",
@@ -281,10 +277,8 @@ TEST(MenuTools, AboutShowsTheWholeIntroductionEachTime) {
   RunMenu(main, IDM_HELP_ABOUT);
   EXPECT_EQ(shown, std::vector<std::wstring>(2, whole));
   EXPECT_EQ(main.dlg().m_pAboutDlg->m_strDescription, whole);
-}
 
-TEST(MenuTools, HomePageOpensMaximisedThroughTheShell) {
-  wt::MainDialog main;
+  // The home page opens maximised through the shell.
   wt::ShellLog shell;
   wt::MessageLog log;
   RunMenu(main, IDM_HELP_HOMEPAGE);

@@ -111,7 +111,7 @@ TEST(ProcessActions, EndingAProcessThatIsGoneReportsAFailure) {
 }
 
 // Forbidding writes the marker, ends the process and confirms; a new key is volatile, an existing
-// lasting key is overwritten and keeps its kind.
+// lasting key is overwritten and keeps its kind. The image-hijack page lists the new entry.
 TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
   for (bool existing : {false, true}) {
     SCOPED_TRACE(existing ? "over an existing lasting key" : "new key");
@@ -150,6 +150,18 @@ TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
     } else {
       EXPECT_FALSE(again.started());
     }
+    if (existing) continue;
+    // The entry is listed on the image-hijack page; deleting its row lifts the bar.
+    t.main.SelectTab(4);
+    const ui::CListCtrl& ifeo = t.main.dlg().m_ifeoPage.List();
+    const int entry = wt::FindRow(ifeo, 1, name);
+    ASSERT_GE(entry, 0);
+    EXPECT_EQ(ifeo.GetItemText(entry, 2), L"Forbid by Morvane");
+    EXPECT_EQ(ifeo.GetItemText(entry, 3), common::IfeoKeyPath(name));
+    wt::RunRowCommand(t.main.dlg().m_ifeoPage, ifeo, entry, IDM_IFEO_DELETE);
+    ui::CRegKey key;
+    EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    EXPECT_EQ(wt::FindRow(ifeo, 1, name), -1);
   }
 }
 

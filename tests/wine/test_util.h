@@ -94,8 +94,20 @@ void SelectRow(const ui::CListCtrl& list, int row);
 // Sends the list's NM_CLICK / NM_RCLICK notification for row (-1: empty area) to its page.
 void ClickRow(HWND page, const ui::CListCtrl& list, int row);
 void RightClickRow(HWND page, const ui::CListCtrl& list, int row);
-// Selects row, right-clicks it and chooses command from the menu; returns what the menu showed.
+// Selects row, right-clicks it and chooses command from the menu; seen, if given, records the
+// menu. A test that holds a MenuChooser must pass it: another one would end its hook.
 void RunRowCommand(HWND page, const ui::CListCtrl& list, int row, UINT command, MenuChooser* seen = nullptr);
+
+// The main dialog showing one of its list pages (the dialog's member, the tab's index).
+template <class Page>
+struct PageTab {
+  MainDialog main;
+  Page& page;
+  const ui::CListCtrl& list;
+  PageTab(Page CWardletDlg::*member, int tab) : page(main.dlg().*member), list(page.List()) { main.SelectTab(tab); }
+  // Selects the row and chooses command from its menu (0: none); seen, if given, records the menu.
+  void Run(int row, UINT command, MenuChooser* seen = nullptr) { RunRowCommand(page, list, row, command, seen); }
+};
 
 // Folder of the test binary (the helper programs stand beside it), with a trailing backslash.
 std::wstring ExeDir();

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 
 #include "common/shell_rules.h"
 #include "tests/wine/test_util.h"
@@ -147,19 +146,6 @@ TEST_F(WindowPageTest, WindowsOfAnotherProcessShowThatProcesssPath) {
   EXPECT_GE(RowOf(second), 0);
 }
 
-TEST_F(WindowPageTest, RefreshPicksUpNewWindowsAndDropsGoneOnes) {
-  main.SelectTab(1);
-  auto later = std::make_unique<TestWindow>(L"后来的窗口", kVisible);
-  HWND h = later->get();
-  EXPECT_EQ(RowOf(h), -1);
-  Run(main.dlg().GetSafeHwnd(), IDM_WINDOW_REFRESH);
-  EXPECT_GE(RowOf(h), 0);
-  EXPECT_EQ(list().GetNextItem(-1, LVNI_SELECTED), -1);  // the refill loses the selection
-  later.reset();
-  Refresh();
-  EXPECT_EQ(RowOf(h), -1);
-}
-
 TEST_F(WindowPageTest, ShowHideMinimiseMaximiseNormalAndTopmostChangeTheWindow) {
   TestWindow w(L"状态", kVisible);
   TestWindow other(L"不置顶", kVisible);
@@ -187,11 +173,19 @@ TEST_F(WindowPageTest, ShowHideMinimiseMaximiseNormalAndTopmostChangeTheWindow) 
   EXPECT_EQ(list().GetNextItem(-1, LVNI_SELECTED), row);
 }
 
-TEST_F(WindowPageTest, CloseSendsWmCloseAndTheRefreshShowsWhetherTheWindowWent) {
+// A refresh picks up new windows; "关闭窗口(&D)" sends WM_CLOSE and its refresh shows whether the
+// window went.
+TEST_F(WindowPageTest, RefreshAndCloseShowWhichWindowsThereAre) {
   TestWindow plain(L"会关闭", kVisible);
   TestWindow stubborn(L"不肯关闭", kVisible, nullptr, kStubbornClass);
-  HWND h = plain.get();
   main.SelectTab(1);
+  TestWindow later(L"后来的窗口", kVisible);
+  EXPECT_EQ(RowOf(later.get()), -1);
+  Run(main.dlg().GetSafeHwnd(), IDM_WINDOW_REFRESH);
+  EXPECT_GE(RowOf(later.get()), 0);
+  EXPECT_EQ(list().GetNextItem(-1, LVNI_SELECTED), -1);  // the refill loses the selection
+
+  HWND h = plain.get();
   Run(h, IDM_WINDOW_CLOSE);
   EXPECT_FALSE(::IsWindow(h));
   EXPECT_EQ(RowOf(h), -1);
@@ -246,26 +240,25 @@ TEST_F(WindowPageTest, TransparencyUsesTheSliderAndStartsAt120) {
   EXPECT_EQ(Alpha(untouched.get()), -1);
 }
 
-TEST_F(WindowPageTest, MenuOpensOnRowsOnlyWithNothingGreyed) {
-  TestWindow w(L"菜单", kVisible);
-  main.SelectTab(1);
-  wt::MenuChooser chooser;
-  wt::RightClickRow(page(), list(), -1);
-  EXPECT_EQ(chooser.opened, 0);
-  wt::RunRowCommand(page(), list(), RowOf(w.get()), 0, &chooser);
-  EXPECT_EQ(chooser.opened, 1);
-  EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_WINDOW));
-  EXPECT_EQ(chooser.items.size(), 14u);
-  EXPECT_TRUE(chooser.greyed.empty());
-  EXPECT_TRUE(chooser.checked.empty());
-}
-
-TEST_F(WindowPageTest, CopyLocatePropertiesAndSearchUseClassAndPathCells) {
+// The menu opens on rows only, with nothing greyed; copy, locate, properties and search use the
+// class and path cells.
+TEST_F(WindowPageTest, MenuCommandsUseTheClassAndPathCells) {
   TestWindow w(L"外壳命令", kVisible);
   main.SelectTab(1);
   ASSERT_GE(RowOf(w.get()), 0);
   const std::wstring path = PathOf(w.get());
   ASSERT_FALSE(path.empty());
+  {
+    wt::MenuChooser chooser;
+    wt::RightClickRow(page(), list(), -1);
+    EXPECT_EQ(chooser.opened, 0);
+    wt::RunRowCommand(page(), list(), RowOf(w.get()), 0, &chooser);
+    EXPECT_EQ(chooser.opened, 1);
+    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_WINDOW));
+    EXPECT_EQ(chooser.items.size(), 14u);
+    EXPECT_TRUE(chooser.greyed.empty());
+    EXPECT_TRUE(chooser.checked.empty());
+  }
   wt::MessageLog messages;
   wt::ShellLog shell;
 
