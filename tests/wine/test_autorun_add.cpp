@@ -25,8 +25,13 @@ struct Page : wt::PageTab<CAutorunPage> {
 };
 }  // namespace
 
-TEST(AutorunAdd, AddIsEnabledByTheEditThatChangedLast) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
+// Add is enabled by the edit that changed last; an added value goes to the user's Run key, over a
+// value of that name, and is listed first.
+TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndAnAddedValueIsListedFirst) {
+  rt::TestKey userRun(HKEY_CURRENT_USER, kRun), machineRun(HKEY_LOCAL_MACHINE, kRun);
+  // A machine entry makes sure there is a later group for the new row to come before.
+  rt::TestValue machine(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Machine", REG_SZ, rt::SzData(L"C:\\m.exe"));
+  rt::TestValue added(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", REG_SZ, rt::SzData(L"placeholder"));
   std::vector<bool> states;
   rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
     states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));  // starts disabled
@@ -40,34 +45,20 @@ TEST(AutorunAdd, AddIsEnabledByTheEditThatChangedLast) {
     states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
     rt::SetEditText(d, IDC_AUTORUN_PATH, L"");
     states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Added");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\wt dir\\added.exe /q");
+    rt::PostClick(d, IDC_AUTORUN_ADD);
   });
   Page p;
   p.Add();
   EXPECT_EQ(driver.opened, 1);
   EXPECT_EQ(states, (std::vector<bool>{false, true, true, false, true, false}));
   EXPECT_FALSE(UserRunHas(L"WardletT Typed"));
-}
-
-TEST(AutorunAdd, AnAddedValueGoesToTheUsersRunKeyAndIsListedFirst) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  rt::TestKey machineRun(HKEY_LOCAL_MACHINE, kRun);
-  // A machine entry makes sure there is a later group for the new row to come before.
-  rt::TestValue machine(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Machine", REG_SZ, rt::SzData(L"C:\\m.exe"));
-  rt::TestValue added(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", REG_SZ, rt::SzData(L"placeholder"));
-  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
-    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Added");
-    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\wt dir\\added.exe /q");
-    rt::PostClick(d, IDC_AUTORUN_ADD);
-  });
-  Page p;
-  { // the name exists already: it is overwritten, and its row shows the new data
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    p.Add();
-    ASSERT_TRUE(rt::ReadValue(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", type, data));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
-  }
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(rt::ReadValue(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", type, data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
   const ui::CListCtrl& list = p.list;
   int row = rt::RowWith(list, 1, L"WardletT Added", 2, kUserRun);
   ASSERT_GE(row, 0);

@@ -46,34 +46,29 @@ class PendingRenamesKeeper {
 
 }  // namespace
 
-TEST(ForceDelete, AnUnlockedFileDisappearsSilentlyReadOnlyAndHiddenOrNot) {
-  for (DWORD attributes : {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}) {
-    SCOPED_TRACE(attributes);
+// An unlocked file, read-only and hidden or not, disappears silently; temporary names already in
+// its folder are neither replaced nor lost.
+TEST(ForceDelete, AnUnlockedFileDisappearsSilently) {
+  const struct { DWORD attributes; bool occupied; } cases[] = {
+      {FILE_ATTRIBUTE_NORMAL, false},
+      {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false},
+      {FILE_ATTRIBUTE_NORMAL, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.attributes << (c.occupied ? " beside temporary names" : ""));
     wt::TempDir dir;
     const std::wstring file = dir.path() + L"victim.exe";
-    ASSERT_TRUE(wt::WriteText(file, "x"));
-    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attributes));
+    ASSERT_TRUE(wt::WriteText(file, "victim"));
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), c.attributes));
+    ASSERT_TRUE(!c.occupied || (wt::WriteText(dir.path() + L"Morvane.tmp", "first") &&
+                                wt::WriteText(dir.path() + L"Morvane.1.tmp", "second")));
     wt::MessageLog log;
     common::ForceDeleteFile(file, nullptr);
     EXPECT_FALSE(wt::FileExists(file));
-    EXPECT_TRUE(wt::TempNamesIn(dir.path()).empty());
+    EXPECT_EQ(wt::TempNamesIn(dir.path()), (c.occupied ? Names{L"Morvane.1.tmp", L"Morvane.tmp"} : Names{}));
+    EXPECT_EQ(wt::ReadText(dir.path() + L"Morvane.tmp"), c.occupied ? "first" : "(missing)");
+    EXPECT_EQ(wt::ReadText(dir.path() + L"Morvane.1.tmp"), c.occupied ? "second" : "(missing)");
     EXPECT_TRUE(log.entries.empty());
   }
-}
-
-TEST(ForceDelete, ExistingTemporaryNamesAreNeitherReplacedNorLost) {
-  wt::TempDir dir;
-  const std::wstring file = dir.path() + L"victim.dat";
-  ASSERT_TRUE(wt::WriteText(file, "victim"));
-  ASSERT_TRUE(wt::WriteText(dir.path() + L"Morvane.tmp", "first"));
-  ASSERT_TRUE(wt::WriteText(dir.path() + L"Morvane.1.tmp", "second"));
-  wt::MessageLog log;
-  common::ForceDeleteFile(file, nullptr);
-  EXPECT_FALSE(wt::FileExists(file));
-  EXPECT_EQ(wt::TempNamesIn(dir.path()), (Names{L"Morvane.1.tmp", L"Morvane.tmp"}));
-  EXPECT_EQ(wt::ReadText(dir.path() + L"Morvane.tmp"), "first");
-  EXPECT_EQ(wt::ReadText(dir.path() + L"Morvane.1.tmp"), "second");
-  EXPECT_TRUE(log.entries.empty());
 }
 
 // A missing file, an empty path (taken in the current folder) and a folder are each refused and

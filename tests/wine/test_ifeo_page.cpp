@@ -139,51 +139,46 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   EXPECT_TRUE(neighbour.Exists());
 }
 
-TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValues) {
-  ImageKey added(L"wardlet_t_added.exe"), existing(L"wardlet_t_exist.exe");
+// The add dialog: Add is enabled by a name; Add writes the marker, keeping the key's other values;
+// Escape and the close box write nothing, but the list is refreshed all the same.
+TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
+  ImageKey added(L"wardlet_t_added.exe"), existing(L"wardlet_t_exist.exe"), closed(L"wardlet_t_closed.exe");
   existing.Debugger(L"C:\\old.exe");
   existing.Set(L"Keep", REG_SZ, rt::SzData(L"kept"));
-  std::wstring name = L"wardlet_t_added.exe";
-  std::vector<bool> states;
+  std::wstring name;
+  enum { kAdd, kEscape, kCloseBox } end = kAdd;
   rt::DialogDriver driver(IDD_ADD_IFEO, [&](HWND d) {
-    for (const std::wstring& typed : {std::wstring(L"x"), std::wstring(), name}) {
-      states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
-      rt::SetEditText(d, IDC_IFEO_NAME, typed);
-    }
-    states.push_back(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::PostClick(d, IDC_IFEO_ADD);
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_IFEO_ADD));
+    rt::SetEditText(d, IDC_IFEO_NAME, L"x");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_IFEO_ADD));
+    rt::SetEditText(d, IDC_IFEO_NAME, L"");
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_IFEO_ADD));
+    rt::SetEditText(d, IDC_IFEO_NAME, name);
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_IFEO_ADD));
+    if (end == kAdd)
+      rt::PostClick(d, IDC_IFEO_ADD);
+    else
+      rt::CloseWithClickQueued(d, end == kCloseBox, IDC_IFEO_ADD);
   });
-  rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, L"wardlet_t_added.exe");  // starts absent
   Page p;
+  name = L"wardlet_t_added.exe";
   p.Add();
-  EXPECT_EQ(states, (std::vector<bool>{false, true, false, true}));
   EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, added.Path(), L"Debugger"), L"Forbid by Morvane");
   ASSERT_GE(p.Row(name), 0);
   EXPECT_EQ(p.Cell(name, 2), L"Forbid by Morvane");
-
   name = L"wardlet_t_exist.exe";
   p.Add();
   EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Debugger"), L"Forbid by Morvane");
   EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Keep"), L"kept");
-  EXPECT_EQ(driver.opened, 2);
-}
-
-TEST(IfeoPage, AddClosedByEscapeOrTheCloseBoxWritesNothing) {
-  ImageKey closed(L"wardlet_t_closed.exe");
-  bool closeBox = false;
-  rt::DialogDriver driver(IDD_ADD_IFEO, [&](HWND d) {
-    rt::SetEditText(d, IDC_IFEO_NAME, L"wardlet_t_closed.exe");
-    rt::CloseWithClickQueued(d, closeBox, IDC_IFEO_ADD);
-  });
-  Page p;
-  for (bool box : {false, true}) {
-    closeBox = box;
+  name = L"wardlet_t_closed.exe";
+  for (auto closing : {kEscape, kCloseBox}) {
+    end = closing;
     p.list.InsertItem(0, L"marker");
     p.Add();
-    EXPECT_FALSE(closed.Exists()) << box;
+    EXPECT_FALSE(closed.Exists()) << closing;
     EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());  // refreshed all the same
   }
-  EXPECT_EQ(driver.opened, 2);
+  EXPECT_EQ(driver.opened, 4);
 }
 
 TEST(IfeoPage, MenuRefreshAndRegistryEditor) {

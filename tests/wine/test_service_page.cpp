@@ -243,10 +243,11 @@ TEST(ServicePage, TheDescriptionEditShowsAndUpdatesTheDescription) {
 }
 
 // The control and start-type commands reach their states and refresh the list; the menu greys
-// the controls by the state and checks the start type; controls that fail change nothing.
+// the controls by the state and checks the start type; controls that fail change nothing; a start
+// that ends stopped or never ends leaves the wait (within its bound) and refreshes.
 TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
+  TestService svc, refusing(L"refuse"), stalling(L"stall");
+  ASSERT_TRUE(svc.created() && refusing.created() && stalling.created());
   ServiceTab tab;
   wt::MessageLog messages;
   wt::MenuChooser seen;
@@ -305,6 +306,17 @@ TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
     tab.Run(svc, 0, &seen);
     EXPECT_EQ(seen.checked, std::vector<UINT>{type.command});
   }
+  tab.AddMarker();
+  tab.Run(refusing, IDM_SERVICE_START, &seen);
+  EXPECT_EQ(refusing.State(), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(tab.Cell(refusing, 3), L"停止");
+  EXPECT_TRUE(tab.MarkerGone());
+  WaitBound bound(1500);
+  tab.AddMarker();
+  tab.Run(stalling, IDM_SERVICE_START, &seen);
+  EXPECT_EQ(stalling.State(), static_cast<DWORD>(SERVICE_START_PENDING));
+  EXPECT_EQ(tab.Cell(stalling, 3), L"未知");
+  EXPECT_TRUE(tab.MarkerGone());
   EXPECT_TRUE(messages.entries.empty());
 }
 
@@ -332,24 +344,6 @@ TEST(ServicePage, DeleteRemovesTheServiceAndCommandsOnAGoneServiceAreReported) {
   wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_DELETE);
   EXPECT_EQ(messages.entries, Failure(tab, L"服务删除失败!"));
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), -1);
-}
-
-TEST(ServicePage, AStartThatEndsStoppedOrNeverEndsLeavesTheWaitAndRefreshes) {
-  TestService refusing(L"refuse"), stalling(L"stall");
-  ASSERT_TRUE(refusing.created() && stalling.created());
-  ServiceTab tab;
-  tab.AddMarker();
-  tab.Run(refusing, IDM_SERVICE_START);
-  EXPECT_EQ(refusing.State(), static_cast<DWORD>(SERVICE_STOPPED));
-  EXPECT_EQ(tab.Cell(refusing, 3), L"停止");
-  EXPECT_TRUE(tab.MarkerGone());
-
-  WaitBound bound(1500);
-  tab.AddMarker();
-  tab.Run(stalling, IDM_SERVICE_START);
-  EXPECT_EQ(stalling.State(), static_cast<DWORD>(SERVICE_START_PENDING));
-  EXPECT_EQ(tab.Cell(stalling, 3), L"未知");
-  EXPECT_TRUE(tab.MarkerGone());
 }
 
 TEST(ServicePage, FileAndSearchCommandsUseThePathAndDisplayName) {

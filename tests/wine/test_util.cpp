@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "ui/filedialog.h"
+#include "ui/handle.h"
+#include "ui/text.h"
 
 namespace wt {
 
@@ -202,14 +204,8 @@ Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption
   return {{owner, text, caption, style}};
 }
 void PrintTo(const MessageLog::Entry& e, std::ostream* os) {
-  auto utf8 = [](const std::wstring& w) {
-    std::string s(w.size() * 4 + 1, '\0');
-    s.resize(::WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(),
-                                   static_cast<int>(s.size()), nullptr, nullptr));
-    return s;
-  };
-  *os << "{owner " << e.owner << ", \"" << utf8(e.text) << "\", \"" << utf8(e.caption) << "\", style 0x" << std::hex
-      << e.style << std::dec << "}";
+  *os << "{owner " << e.owner << ", \"" << ui::ToUtf8(e.text) << "\", \"" << ui::ToUtf8(e.caption) << "\", style 0x"
+      << std::hex << e.style << std::dec << "}";
 }
 
 FileAnswer::FileAnswer(std::optional<std::wstring> answer) {
@@ -260,21 +256,15 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool WriteText(const std::wstring& path, const std::string& text) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  ::CloseHandle(h);
-  return ok && written == text.size();
+  ui::CFileHandle f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD n = 0;
+  return f && ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &n, nullptr) && n == text.size();
 }
 std::string ReadText(const std::wstring& path) {
-  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "(missing)";
+  ui::CFileHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   char buf[256];
-  DWORD got = 0;
-  ::ReadFile(h, buf, sizeof(buf), &got, nullptr);
-  ::CloseHandle(h);
-  return std::string(buf, got);
+  DWORD n = 0;
+  return f && ::ReadFile(f.get(), buf, sizeof(buf), &n, nullptr) ? std::string(buf, n) : "(missing)";
 }
 
 std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
