@@ -31,44 +31,6 @@ void WriteDword(HKEY root, const std::wstring& subkey, const std::wstring& name,
   ::RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
-// Removes a value so that the command must create it; at the end puts it back, or removes it
-// with the keys the command made.
-class SavedValue {
- public:
-  SavedValue(HKEY root, std::wstring subkey, std::wstring name)
-      : m_root(root), m_subkey(std::move(subkey)), m_name(std::move(name)) {
-    for (size_t at = m_subkey.find(L'\\'); m_firstMissing.empty(); at = m_subkey.find(L'\\', at + 1)) {
-      if (!rt::KeyExists(m_root, m_subkey.substr(0, at))) m_firstMissing = m_subkey.substr(0, at);
-      if (at == std::wstring::npos) break;
-    }
-    m_existed = rt::ReadValue(m_root, m_subkey, kView, m_name, m_type, m_data);
-    if (m_existed) Write(false);
-  }
-  ~SavedValue() {
-    if (!m_firstMissing.empty())
-      ::RegDeleteTreeW(m_root, m_firstMissing.c_str());
-    else
-      Write(m_existed);
-  }
-  SavedValue(const SavedValue&) = delete;
-  SavedValue& operator=(const SavedValue&) = delete;
-
- private:
-  void Write(bool saved) {
-    ui::CRegKey key;
-    if (::RegOpenKeyExW(m_root, m_subkey.c_str(), 0, KEY_SET_VALUE | kView, key.put()) != ERROR_SUCCESS) return;
-    if (saved)
-      ::RegSetValueExW(key.get(), m_name.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else
-      ::RegDeleteValueW(key.get(), m_name.c_str());
-  }
-  HKEY m_root;
-  std::wstring m_subkey, m_name, m_firstMissing;
-  bool m_existed = false;
-  DWORD m_type = 0;
-  std::vector<BYTE> m_data;
-};
-
 void RunMenu(wt::MainDialog& main, UINT id) { main.dlg().SendMessage(WM_COMMAND, id, 0); }
 
 wt::MessageLog::Entry Notice(HWND owner, const std::wstring& text) {
@@ -89,7 +51,8 @@ void RunTool(wt::MainDialog& main, const std::function<void(HWND)>& drive) {
 }  // namespace
 
 TEST(MenuTools, WriteProtectOnCreatesTheValueAndOffLeavesItAtZero) {
-  SavedValue saved(HKEY_LOCAL_MACHINE, kStorage, L"WriteProtect");
+  rt::TestKey keys(HKEY_LOCAL_MACHINE, kStorage, kView, false);
+  rt::TestValue absent(HKEY_LOCAL_MACHINE, kStorage, kView, L"WriteProtect");
   ASSERT_FALSE(ReadDword(HKEY_LOCAL_MACHINE, kStorage, L"WriteProtect"));
   wt::MainDialog main;
   wt::MessageLog log;
@@ -124,8 +87,9 @@ TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
   wt::MainDialog main;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
-    std::vector<std::unique_ptr<SavedValue>> saved;
-    for (const auto& name : c.names) saved.push_back(std::make_unique<SavedValue>(c.root, c.subkey, name));
+    rt::TestKey keys(c.root, c.subkey, kView, false);
+    std::vector<std::unique_ptr<rt::TestValue>> absent;
+    for (const auto& name : c.names) absent.push_back(std::make_unique<rt::TestValue>(c.root, c.subkey, kView, name));
     wt::MessageLog log;
     RunMenu(main, c.id);
     for (const auto& name : c.names) EXPECT_EQ(ReadDword(c.root, c.subkey, name), c.data) << name;

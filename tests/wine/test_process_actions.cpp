@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/shell_rules.h"
+#include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
@@ -26,29 +27,18 @@ DWORD EndedCode(const wt::Child& child) {
 }
 
 // The "Debugger" value of an IFEO key; "<missing>" when the key or value is missing.
-std::wstring Debugger(const std::wstring& subKey) {
-  wchar_t buf[512] = {};
-  DWORD size = sizeof(buf);
-  return ::RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), L"Debugger", RRF_RT_REG_SZ, nullptr, buf, &size) ==
-                 ERROR_SUCCESS
-             ? buf
-             : L"<missing>";
-}
+std::wstring Debugger(const std::wstring& subKey) { return rt::ReadString(HKEY_LOCAL_MACHINE, subKey, L"Debugger"); }
 
 // PID of a child that has ended and whose process object is gone (Wine keeps it a moment).
 DWORD GonePid() {
-  DWORD pid;
+  DWORD pid = 0;
   {
     wt::Child child(wt::Quoted(wt::ChildExe()) + L" sleep 0");
-    if (!child.started()) return 0;
-    ::WaitForSingleObject(child.pi.hProcess, 10000);
+    if (!child.started() || ::WaitForSingleObject(child.pi.hProcess, 10000) != WAIT_OBJECT_0) return 0;
     pid = child.pid();
   }
-  for (int i = 0; i < 500; ++i) {
-    ui::CHandle h(::OpenProcess(SYNCHRONIZE, FALSE, pid));
-    if (!h) return pid;
-    ::Sleep(20);
-  }
+  for (int i = 0; i < 500; ++i, ::Sleep(20))
+    if (!ui::CHandle(::OpenProcess(SYNCHRONIZE, FALSE, pid))) return pid;
   return 0;
 }
 

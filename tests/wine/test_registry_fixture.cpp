@@ -30,35 +30,37 @@ std::vector<BYTE> SzData(const std::wstring& text) {
   return std::vector<BYTE>(p, p + (text.size() + 1) * sizeof(wchar_t));
 }
 
-TestKey::TestKey(HKEY root, std::wstring path, REGSAM view) : m_root(root), m_path(std::move(path)), m_view(view) {
+TestKey::TestKey(HKEY root, const std::wstring& path, REGSAM view, bool create) : m_root(root), m_view(view) {
+  for (size_t at = path.find(L'\\'); m_firstMissing.empty(); at = path.find(L'\\', at + 1)) {
+    if (!KeyExists(root, path.substr(0, at), view)) m_firstMissing = path.substr(0, at);
+    if (at == std::wstring::npos) break;
+  }
   ui::CRegKey key;
-  DWORD disposition = 0;
-  if (::RegCreateKeyExW(m_root, m_path.c_str(), 0, nullptr, 0, KEY_READ | m_view, nullptr, key.put(), &disposition) ==
-      ERROR_SUCCESS)
-    m_created = disposition == REG_CREATED_NEW_KEY;
+  if (create) ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_READ | view, nullptr, key.put(), nullptr);
 }
 
 TestKey::~TestKey() {
-  size_t slash = m_path.rfind(L'\\');
-  if (m_created && slash != std::wstring::npos)
-    DeleteTree(m_root, m_path.substr(0, slash), m_path.substr(slash + 1), m_view);
+  size_t slash = m_firstMissing.rfind(L'\\');
+  if (slash != std::wstring::npos)
+    DeleteTree(m_root, m_firstMissing.substr(0, slash), m_firstMissing.substr(slash + 1), m_view);
+}
+
+TestValue::TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name)
+    : m_root(root), m_key(std::move(key)), m_view(view), m_name(std::move(name)) {
+  m_hadValue =
+      m_name.find(L'\0') == std::wstring::npos && ReadValue(m_root, m_key, m_view, m_name, m_oldType, m_oldData);
+  ui::CRegKey k;
+  TestCountedName counted = Counted(m_name);
+  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE | m_view, k.put()) == ERROR_SUCCESS)
+    NtDeleteValueKey(k.get(), &counted);
 }
 
 TestValue::TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name, DWORD type, std::vector<BYTE> data)
-    : m_root(root), m_key(std::move(key)), m_view(view), m_name(std::move(name)) {
+    : TestValue(root, std::move(key), view, std::move(name)) {
   ui::CRegKey k;
-  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_READ | KEY_WRITE | m_view, k.put()) != ERROR_SUCCESS) return;
-  if (m_name.find(L'\0') == std::wstring::npos) {
-    DWORD size = 0;
-    if (::RegQueryValueExW(k.get(), m_name.c_str(), nullptr, &m_oldType, nullptr, &size) == ERROR_SUCCESS) {
-      m_oldData.resize(size);
-      m_hadValue = ::RegQueryValueExW(k.get(), m_name.c_str(), nullptr, &m_oldType, m_oldData.data(), &size) ==
-                   ERROR_SUCCESS;
-      m_oldData.resize(size);
-    }
-  }
   TestCountedName counted = Counted(m_name);
-  m_written = NtSetValueKey(k.get(), &counted, 0, type, data.data(), static_cast<ULONG>(data.size())) == 0;
+  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE | m_view, k.put()) == ERROR_SUCCESS)
+    m_written = NtSetValueKey(k.get(), &counted, 0, type, data.data(), static_cast<ULONG>(data.size())) == 0;
 }
 
 TestValue::~TestValue() {

@@ -16,28 +16,29 @@ namespace rt {
 // Data of a REG_SZ value: the text and its terminator.
 std::vector<BYTE> SzData(const std::wstring& text);
 
-// A key a test needs, opened in one view; created when missing and then deleted at the end with
-// everything in it. A key that was there before is left as it was.
+// A key a test needs, in one view; created when missing unless create is false. At the end the
+// keys on its path that were missing at the start are deleted with everything in them (a command
+// may have made them); keys that were there before are left as they were.
 class TestKey {
  public:
-  TestKey(HKEY root, std::wstring path, REGSAM view = KEY_WOW64_64KEY);
+  TestKey(HKEY root, const std::wstring& path, REGSAM view = KEY_WOW64_64KEY, bool create = true);
   ~TestKey();
   TestKey(const TestKey&) = delete;
   TestKey& operator=(const TestKey&) = delete;
-  bool created() const { return m_created; }
 
  private:
   HKEY m_root;
-  std::wstring m_path;
   REGSAM m_view;
-  bool m_created = false;
+  std::wstring m_firstMissing;
 };
 
-// A value a test writes (through the native interface, so any name will do). A value of that
-// name that was there before is written back at the end; otherwise the value is deleted.
+// A value a test writes (through the native interface, so any name will do), or without type and
+// data one it removes so that a command must write it. A value of that name that was there
+// before is written back at the end; otherwise the value is deleted.
 class TestValue {
  public:
   TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name, DWORD type, std::vector<BYTE> data);
+  TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name);
   ~TestValue();
   TestValue(const TestValue&) = delete;
   TestValue& operator=(const TestValue&) = delete;

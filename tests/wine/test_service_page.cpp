@@ -55,15 +55,18 @@ class TestService {
   bool created() const { return m_created; }
   const std::wstring& name() const { return m_name; }
   DWORD State() const { return StateOf(OpenTestService(m_name, SERVICE_QUERY_STATUS)); }  // 0 when unknown
-  DWORD StartType() const {
-    std::vector<BYTE> buf = Config();
-    return buf.empty() ? 0xFFFFFFFF : reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data())->dwStartType;
-  }
-  // First entry of the dependencies as the manager returns them (Wine's returns none).
-  std::wstring FirstDependency() const {
-    std::vector<BYTE> buf = Config();
-    const wchar_t* deps = buf.empty() ? nullptr : reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data())->lpDependencies;
-    return deps ? deps : L"";
+  // The start type and the first dependency as the manager tells them (Wine's tells none).
+  struct Config {
+    DWORD startType = 0xFFFFFFFF;
+    std::wstring firstDependency;
+  };
+  Config ReadConfig() const {
+    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
+    std::vector<BYTE> buf(16 * 1024);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data());
+    DWORD needed = 0;
+    if (!svc || !::QueryServiceConfigW(svc.get(), config, static_cast<DWORD>(buf.size()), &needed)) return {};
+    return {config->dwStartType, config->lpDependencies ? config->lpDependencies : L""};
   }
   // The description; "<none>" when the service has none, "<error>" when it cannot be read.
   std::wstring Description() const {
@@ -116,16 +119,6 @@ class TestService {
   }
 
  private:
-  std::vector<BYTE> Config() const {
-    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
-    std::vector<BYTE> buf(16 * 1024);
-    DWORD needed = 0;
-    if (!svc || !::QueryServiceConfigW(svc.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data()),
-                                       static_cast<DWORD>(buf.size()), &needed))
-      buf.clear();
-    return buf;
-  }
-
   std::wstring m_name;
   bool m_created = false;
 };
@@ -188,7 +181,7 @@ TEST(ServicePage, ListsEveryServiceOnceWithItsTexts) {
   EXPECT_EQ(cells[3], L"停止");
   EXPECT_EQ(cells[4], L"手动");
   EXPECT_EQ(cells[5], L"LocalSystem");
-  EXPECT_EQ(cells[6], svc.FirstDependency());  // only the first one, "RpcSs" where the manager tells
+  EXPECT_EQ(cells[6], svc.ReadConfig().firstDependency);  // only the first one, "RpcSs" where the manager tells
   EXPECT_EQ(cells[6].find(L"PlugPlay"), std::wstring::npos);
   EXPECT_EQ(cells[7], ServiceExePath() + L" ");  // quotes gone, cut before the "-k" switch
   EXPECT_EQ(tab.Cell(bare, 6), L"");
@@ -300,7 +293,7 @@ TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
     SCOPED_TRACE(type.command);
     tab.AddMarker();
     tab.Run(svc, type.command, &seen);
-    EXPECT_EQ(svc.StartType(), type.type);
+    EXPECT_EQ(svc.ReadConfig().startType, type.type);
     EXPECT_EQ(tab.Cell(svc, 4), type.text);
     EXPECT_TRUE(tab.MarkerGone());
     tab.Run(svc, 0, &seen);
