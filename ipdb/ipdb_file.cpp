@@ -1,0 +1,46 @@
+// The database reader's one meeting point with the platform: reading a file.
+#include "ipdb/ipdb_file.h"
+
+namespace ipdb {
+namespace {
+
+#ifdef _WIN32
+int SeekTo(std::FILE* file, int64_t offset, int origin) { return _fseeki64(file, offset, origin); }
+int64_t Tell(std::FILE* file) { return _ftelli64(file); }
+#else
+int SeekTo(std::FILE* file, int64_t offset, int origin) { return fseeko(file, offset, origin); }
+int64_t Tell(std::FILE* file) { return ftello(file); }
+#endif
+
+}  // namespace
+
+CDbFile::~CDbFile() {
+  if (m_pFile != nullptr) std::fclose(m_pFile);
+}
+
+bool CDbFile::Open(const std::filesystem::path& path) {
+  if (m_pFile != nullptr) return false;
+#ifdef _WIN32
+  m_pFile = _wfopen(path.c_str(), L"rb");
+#else
+  m_pFile = std::fopen(path.c_str(), "rb");
+#endif
+  if (m_pFile == nullptr) return false;
+  // The whole file is read in one request: a stream buffer would only add a copy.
+  std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+  return true;
+}
+
+std::optional<uint64_t> CDbFile::Size() {
+  if (m_pFile == nullptr || SeekTo(m_pFile, 0, SEEK_END) != 0) return std::nullopt;
+  const int64_t size = Tell(m_pFile);
+  if (size < 0 || SeekTo(m_pFile, 0, SEEK_SET) != 0) return std::nullopt;
+  return static_cast<uint64_t>(size);
+}
+
+bool CDbFile::Read(void* buffer, size_t size) {
+  if (m_pFile == nullptr) return false;
+  return std::fread(buffer, 1, size, m_pFile) == size;
+}
+
+}  // namespace ipdb

@@ -1,0 +1,31 @@
+// The database reader's one meeting point with the platform: reading a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+namespace ipdb {
+
+// A file opened for reading, closed by the destructor. Opens wide paths on
+// Windows and narrow paths elsewhere.
+class CDbFile {
+ public:
+  CDbFile() = default;
+  CDbFile(const CDbFile&) = delete;
+  CDbFile& operator=(const CDbFile&) = delete;
+  ~CDbFile();
+
+  bool Open(const std::filesystem::path& path);
+  // The file's size in bytes; leaves the position at the start.
+  std::optional<uint64_t> Size();
+  // Reads exactly size bytes from the current position.
+  bool Read(void* buffer, size_t size);
+
+ private:
+  std::FILE* m_pFile = nullptr;
+};
+
+}  // namespace ipdb

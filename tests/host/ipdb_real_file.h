@@ -1,0 +1,36 @@
+// Finds the real QQwry.dat that scripts/fetch-qqwry.sh fetches for tests and benchmarks.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace ipdb_test {
+
+// WARDLET_QQWRY names the file; otherwise build/data/QQwry.dat under the
+// repository root, found from this source file's place or from the working
+// folder upwards. Empty when there is none.
+inline std::filesystem::path FindRealDatabase() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (const char* named = std::getenv("WARDLET_QQWRY"); named != nullptr && *named != '\0') {
+    return fs::is_regular_file(named, error) ? fs::path(named) : fs::path();
+  }
+  const fs::path relative = fs::path("build") / "data" / "QQwry.dat";
+  const fs::path source(__FILE__);
+  if (source.is_absolute()) {
+    const fs::path candidate = source.parent_path().parent_path().parent_path() / relative;
+    if (fs::is_regular_file(candidate, error)) return candidate;
+  }
+  for (fs::path folder = fs::current_path(error); !folder.empty(); folder = folder.parent_path()) {
+    if (fs::is_regular_file(folder / relative, error)) return folder / relative;
+    if (folder == folder.parent_path()) break;
+  }
+  return {};
+}
+
+inline const char* kRealDatabaseHint =
+    "real QQwry.dat not found: run scripts/fetch-qqwry.sh or set WARDLET_QQWRY to its path";
+
+}  // namespace ipdb_test
