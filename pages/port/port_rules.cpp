@@ -2,6 +2,7 @@
 #include "pages/port/port_rules.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "ipdb/ipdb.h"
 #include "res/resource.h"
@@ -93,7 +94,13 @@ std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::
                                 const RowSources& sources) {
   std::vector<RowCells> rows;
   rows.reserve(tcp.size() + udp.size());
-  auto pathOf = [&](uint32_t pid) { return sources.path ? sources.path(pid).value_or(L"") : std::wstring(); };
+  // A module snapshot costs far more than the rest of a row: each owning process is asked once.
+  std::unordered_map<uint32_t, std::wstring> paths;
+  auto pathOf = [&](uint32_t pid) -> const std::wstring& {
+    auto [it, added] = paths.try_emplace(pid);
+    if (added && sources.path) it->second = sources.path(pid).value_or(L"");
+    return it->second;
+  };
   for (const TcpEndpoint& e : tcp) {
     RowCells& c = rows.emplace_back();
     c[kColId] = std::to_wstring(rows.size());

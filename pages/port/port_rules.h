@@ -75,6 +75,7 @@ struct RowSources {
 using RowCells = std::array<std::wstring, kColumnCount>;
 
 // Every row of the table: the TCP rows in table order, then the UDP rows numbered on from them.
+// The path of each distinct PID is asked once.
 std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::vector<UdpEndpoint>& udp,
                                 const RowSources& sources);
 

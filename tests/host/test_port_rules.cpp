@@ -163,6 +163,26 @@ TEST(PortRules, UdpRowsAreNumberedOnFromTheTcpRows) {
   EXPECT_EQ(onlyUdp[2][kColId], L"3");
 }
 
+TEST(PortRules, EachOwningProcessIsAskedForItsPathOnce) {
+  std::vector<TcpEndpoint> tcp = {{5, 1, 1, 2, 2, 700}, {5, 1, 3, 2, 4, 0}, {2, 1, 5, 0, 0, 700}};
+  std::vector<UdpEndpoint> udp = {{1, 6, 0}, {1, 7, 800}, {1, 8, 700}, {1, 9, 800}};
+  std::map<uint32_t, int> asked;
+  RowSources sources{nullptr, [&](uint32_t pid) -> std::optional<std::wstring> {
+                       ++asked[pid];
+                       if (pid == 0) return std::nullopt;
+                       return L"C:\\p" + std::to_wstring(pid) + L".exe";
+                     }};
+  std::vector<RowCells> rows = BuildRows(tcp, udp, sources);
+  EXPECT_EQ(asked, (std::map<uint32_t, int>{{0, 1}, {700, 1}, {800, 1}}));
+  std::vector<std::wstring> paths;
+  for (const RowCells& r : rows) paths.push_back(r[kColPath]);
+  EXPECT_EQ(paths, (std::vector<std::wstring>{L"C:\\p700.exe", L"", L"C:\\p700.exe", L"", L"C:\\p800.exe",
+                                              L"C:\\p700.exe", L"C:\\p800.exe"}));
+  std::vector<std::wstring> ports;
+  for (const RowCells& r : rows) ports.push_back(r[kColLocalPort]);
+  EXPECT_EQ(ports, (std::vector<std::wstring>{L"1", L"3", L"5", L"6", L"7", L"8", L"9"}));
+}
+
 TEST(PortRules, MenuGreyingForSystemPidsAndEmptyPaths) {
   auto greyed = [](const std::wstring& pid, const std::wstring& path) {
     std::vector<unsigned> g = PortMenuGreyed(pid, path);
