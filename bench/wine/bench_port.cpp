@@ -31,6 +31,11 @@ constexpr int kRuns = 3;
 
 using TableFunction = DWORD(WINAPI*)(PVOID, PDWORD, BOOL, ULONG, int, ULONG);
 
+double Median(std::vector<double> t) {
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
+}
+
 // Median seconds of runs calls.
 double Time(const std::function<void()>& work, int runs = kRuns) {
   std::vector<double> t;
@@ -39,8 +44,7 @@ double Time(const std::function<void()>& work, int runs = kRuns) {
     work();
     t.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
   }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
+  return Median(t);
 }
 
 std::wstring ExeDir() {
@@ -130,19 +134,30 @@ void Line(const char* label, double seconds, double floor) {
 
 void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& database) {
   SocketSet sockets(count);
-  Tables t = ReadTables(iphlpapi);
-  std::set<uint32_t> pids;
-  for (const auto& e : t.tcp) pids.insert(e.pid);
-  for (const auto& e : t.udp) pids.insert(e.pid);
 
-  double floor = Time([&] {
+  auto floorPass = [&] {
     Tables f = ReadTables(iphlpapi);
     std::set<uint32_t> distinct;
     for (const auto& e : f.tcp) distinct.insert(e.pid);
     for (const auto& e : f.udp) distinct.insert(e.pid);
     for (uint32_t pid : distinct)
       if (auto path = process::FindProcessImagePath(pid)) g_sink += path->size();
-  });
+  };
+  auto refreshPass = [&] { page.RefreshConnectionTable(); };
+  // The floor and the refresh take turns, so that a change of the machine's load between them
+  // touches both alike.
+  std::vector<double> floors, refreshes;
+  for (int r = 0; r < kRuns; ++r) {
+    floors.push_back(Time(floorPass, 1));
+    refreshes.push_back(Time(refreshPass, 1));
+  }
+  double floor = Median(floors), refresh = Median(refreshes);
+  int rows = page.List().GetItemCount();
+  // The tables as they stand now (closed sockets of an earlier run may linger in Time Wait).
+  Tables t = ReadTables(iphlpapi);
+  std::set<uint32_t> pids;
+  for (const auto& e : t.tcp) pids.insert(e.pid);
+  for (const auto& e : t.udp) pids.insert(e.pid);
   double tables = Time([&] { g_sink += ReadTables(iphlpapi).tcp.size(); }, 1);
   double perRowPaths = Time([&] {
     for (const auto& e : t.tcp)
@@ -150,8 +165,6 @@ void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& d
     for (const auto& e : t.udp)
       if (auto path = process::FindProcessImagePath(e.pid)) g_sink += path->size();
   }, 1);
-  double refresh = Time([&] { page.RefreshConnectionTable(); });
-  int rows = page.List().GetItemCount();
 
   std::printf("sockets %4zu: rows %4d (TCP %zu, UDP %zu, distinct PIDs %zu)\n", sockets.size(), rows,
               t.tcp.size(), t.udp.size(), pids.size());
@@ -163,14 +176,21 @@ void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& d
   if (database.empty()) return;
   std::wstring beside = ExeDir() + L"QQwry.dat";
   if (!::CopyFileW(database.c_str(), beside.c_str(), TRUE)) return;
-  double withDb = Time([&] { page.RefreshConnectionTable(); });
+  std::vector<double> withDbs;
+  floors.clear();
+  for (int r = 0; r < kRuns; ++r) {
+    floors.push_back(Time(floorPass, 1));
+    withDbs.push_back(Time(refreshPass, 1));
+  }
+  double withDb = Median(withDbs), floorNow = Median(floors);
   double load = Time([&] {
     CIpLocationDb db;
     g_sink += db.LoadDatabase(std::filesystem::path(beside)) ? 1 : 0;
   });
   ::DeleteFileW(beside.c_str());
-  Line("refresh with QQwry.dat", withDb, floor);
-  Line("QQwry.dat load alone", load, floor);
+  Line("floor, measured again", floorNow, 0);
+  Line("refresh with QQwry.dat", withDb, floorNow);
+  Line("QQwry.dat load alone", load, floorNow);
 }
 
 }  // namespace
@@ -198,7 +218,7 @@ int main() {
   auto dlg = std::make_unique<CWardletDlg>();
   dlg->Create(nullptr);
   HMODULE iphlpapi = ::LoadLibraryW(L"iphlpapi.dll");
-  std::printf("connection table refresh (median of %d) against the table calls and one path per PID\n", kRuns);
+  std::printf("connection table refresh against its floor, the table calls and one path per PID (medians of %d, taken in turns)\n", kRuns);
   if (database.empty()) std::printf("no QQwry.dat given or found: the refresh with a database is not timed\n");
   for (int n : {1000, 5000}) Measure(n, dlg->m_portPage, iphlpapi, database);
   if (iphlpapi) ::FreeLibrary(iphlpapi);
