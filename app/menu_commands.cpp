@@ -1,4 +1,48 @@
 // Commands of the Tools, Repair and Help menus.
 #include "app/wardlet_dlg.h"
 
-bool CWardletDlg::OnMenuCommand(UINT /*id*/) { return false; }
+#include <iterator>
+
+#include "app/repair.h"
+#include "common/force_delete.h"
+#include "common/shell.h"
+
+namespace {
+
+constexpr const wchar_t* kHomePage = L"https://github.com/";
+
+// Each About shows the whole text afresh: the dialog and its text are new every time.
+void ShowAbout(HWND owner, std::unique_ptr<CAboutDlg>& slot) {
+  slot = std::make_unique<CAboutDlg>();
+  slot->m_strDescription = CAboutDlg::kIntroPieces[0];
+  for (size_t i = 1; i < std::size(CAboutDlg::kIntroPieces); ++i) slot->m_strDescription += CAboutDlg::kIntroPieces[i];
+  slot->DoModal(owner);
+}
+
+// Deletes the file only when the dialog ended with Delete (or Enter) and holds a path.
+void RunForceDeleteTool(HWND owner, std::unique_ptr<CForceDeleteDlg>& slot) {
+  slot = std::make_unique<CForceDeleteDlg>();
+  if (slot->DoModal(owner) == IDOK && !slot->m_strPath.empty()) common::ForceDeleteFile(slot->m_strPath, owner);
+}
+
+}  // namespace
+
+bool CWardletDlg::OnMenuCommand(UINT id) {
+  if (const app::RepairRow* row = app::FindRepairRow(id)) {
+    app::RunRepair(m_hWnd, *row);
+    return true;
+  }
+  switch (id) {
+    case IDM_HELP_ABOUT:
+      ShowAbout(m_hWnd, m_pAboutDlg);
+      return true;
+    case IDM_HELP_HOMEPAGE:
+      common::ShellRun({m_hWnd, L"open", kHomePage, L"", SW_SHOWMAXIMIZED, false});
+      return true;
+    case IDM_TOOLS_FORCE_DELETE:
+      RunForceDeleteTool(m_hWnd, m_pForceDeleteDlg);
+      return true;
+    default:
+      return false;
+  }
+}

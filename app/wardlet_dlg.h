@@ -2,6 +2,10 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
+#include "app/about_dlg.h"
+#include "app/force_delete_dlg.h"
 #include "pages/autorun/autorun_page.h"
 #include "pages/ifeo/ifeo_page.h"
 #include "pages/port/port_page.h"
@@ -33,6 +37,8 @@ class CWardletDlg : public ui::CDialog {
   CIfeoPage m_ifeoPage;
   CPortPage m_portPage;
   ui::CTabCtrl m_tab;
+  std::unique_ptr<CAboutDlg> m_pAboutDlg;              // the latest About command's dialog
+  std::unique_ptr<CForceDeleteDlg> m_pForceDeleteDlg;  // the latest force-delete tool dialog
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;

@@ -4,7 +4,11 @@
 namespace common {
 
 std::wstring ExplorerSelectArgument(const std::wstring& path) {
-  return L"/select,\"" + path + L"\"";
+  // No file name holds a double quote; one in the text could only close the quoting early.
+  std::wstring quoted = L"/select,\"";
+  for (wchar_t c : path)
+    if (c != L'"') quoted += c;
+  return quoted + L"\"";
 }
 
 std::string WideToUtf8(const std::wstring& text) {
@@ -20,7 +24,7 @@ std::string WideToUtf8(const std::wstring& text) {
         }
       }
     }
-    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;  // no UTF-8 form
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -63,9 +67,10 @@ std::wstring SearchAddress(const std::wstring& text) {
   return address;
 }
 
-std::wstring IfeoKeyPath(const std::wstring& imageName) {
-  return L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\" +
-         imageName;
+std::wstring IfeoSubKey(const std::wstring& imageName) {
+  return L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\" + imageName;
 }
+
+std::wstring IfeoKeyPath(const std::wstring& imageName) { return L"HKEY_LOCAL_MACHINE\\" + IfeoSubKey(imageName); }
 
 }  // namespace common

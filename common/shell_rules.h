@@ -4,8 +4,9 @@
 
 namespace common {
 
-// Explorer's parameters that open the folder of path with the file selected. The path is quoted,
-// so commas, blanks or switch-like text in it cannot add arguments of their own.
+// Explorer's parameters that open the folder of path with the file selected. The path is quoted
+// (any double quote in it dropped), so commas, blanks or switch-like text in it cannot add
+// arguments of their own.
 std::wstring ExplorerSelectArgument(const std::wstring& path);
 
 // UTF-8 bytes of a wide text (UTF-16 where wchar_t has 16 bits, UTF-32 elsewhere).
@@ -17,7 +18,8 @@ std::string PercentEncode(const std::string& bytes);
 // Address of a web search for text, the text percent-encoded as UTF-8 into the q parameter.
 std::wstring SearchAddress(const std::wstring& text);
 
-// Registry Editor's key path for an IFEO image name.
+// The IFEO key of an image name under HKEY_LOCAL_MACHINE, and its full path for Registry Editor.
+std::wstring IfeoSubKey(const std::wstring& imageName);
 std::wstring IfeoKeyPath(const std::wstring& imageName);
 
 }  // namespace common

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -35,6 +36,42 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
+// The lookup's search as plainly as it can be written, over the raw file:
+// the record of the last entry whose start is at most ip, or nothing when the
+// address lies past a range's end or a read falls outside the file.
+std::optional<uint32_t> ReferenceFind(const uint8_t* file, size_t size, uint32_t ip) {
+  auto read = [&](uint64_t offset, int width, uint32_t& value) {
+    if (offset + static_cast<uint64_t>(width) > size) return false;
+    value = 0;
+    for (int i = 0; i < width; ++i) value |= uint32_t{file[offset + static_cast<uint64_t>(i)]} << (8 * i);
+    return true;
+  };
+  uint32_t first = 0;
+  uint32_t last = 0;
+  if (!read(0, 4, first) || !read(4, 4, last)) return std::nullopt;
+  const uint32_t lastIndex = (last - first) / 7;
+  auto entry = [&](uint32_t i) { return static_cast<uint32_t>(first + 7 * i); };
+  uint32_t record = 0;
+  uint32_t end = 0;
+  if (!read(uint64_t{entry(lastIndex)} + 4, 3, record) || !read(record, 4, end) || ip > end) {
+    return std::nullopt;
+  }
+  uint32_t lo = 0;
+  uint32_t hi = lastIndex + 1;
+  while (lo < hi - 1) {
+    const uint32_t mid = (lo + hi) / 2;
+    uint32_t start = 0;
+    if (!read(entry(mid), 4, start)) return std::nullopt;
+    if (ip < start) {
+      hi = mid;
+    } else {
+      lo = mid;
+    }
+  }
+  if (!read(uint64_t{entry(lo)} + 4, 3, record) || !read(record, 4, end) || ip > end) return std::nullopt;
+  return record;
+}
+
 // Looks ip up into a buffer of exactly capacity bytes, so that the address
 // sanitizer sees any write past it, and returns the text.
 std::string Lookup(const CIpLocationDb& db, uint32_t ip, size_t capacity, bool& found) {
@@ -46,7 +83,8 @@ std::string Lookup(const CIpLocationDb& db, uint32_t ip, size_t capacity, bool& 
   return std::string(out.get(), length);
 }
 
-void CheckAddress(const CIpLocationDb& db, uint32_t ip, size_t smallCapacity) {
+void CheckAddress(const CIpLocationDb& db, const uint8_t* file, size_t fileSize, uint32_t ip,
+                  size_t smallCapacity) {
   bool found = false;
   const std::string full = Lookup(db, ip, 1024, found);
   bool foundSmall = false;
@@ -56,6 +94,7 @@ void CheckAddress(const CIpLocationDb& db, uint32_t ip, size_t smallCapacity) {
   Check(db.IsLoaded() || (!found && full.empty()));
   if (ip == 0xFFFFFFFFu) return;
   Check(!found || db.FindRecord(ip).has_value());
+  if (db.IsLoaded()) Check(db.FindRecord(ip) == ReferenceFind(file, fileSize, ip));
   char text[16];
   std::snprintf(text, sizeof text, "%u.%u.%u.%u", ip >> 24, ip >> 16 & 255, ip >> 8 & 255, ip & 255);
   char out[1024];
@@ -107,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  for (const uint32_t ip : addresses) CheckAddress(db, ip, smallCapacity);
+  for (const uint32_t ip : addresses) CheckAddress(db, file, fileSize, ip, smallCapacity);
 
   // The file's first bytes as an address text.
   char text[24] = {};

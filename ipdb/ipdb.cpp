@@ -28,6 +28,8 @@ void Prefetch(const uint8_t* p) {
 #endif
 }
 
+uint32_t Load24(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16; }
+
 uint32_t Load32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -162,17 +164,40 @@ std::optional<uint32_t> CIpLocationDb::FindRecord(uint32_t ip) const {
 }
 
 // Finds the last entry whose start is at most ip (entry 0 when none is), for
-// an index that lies wholly inside the contents. The two entries the next
-// step may read are fetched ahead, so that step seldom waits on memory.
+// an index that lies wholly inside the contents. It takes the bisection's
+// steps two at a time, reading the step's own entry together with the
+// entries the next step would read for either outcome, so that the processor
+// need not finish one read before it starts the next.
 uint32_t CIpLocationDb::SearchIndex(uint32_t ip) const {
   const uint8_t* index = m_pContents.get() + m_nFirstIndex;
+  auto startOf = [index](uint32_t i) { return Load32(index + size_t{kIndexEntrySize} * i); };
   uint32_t lo = 0;
   uint32_t hi = m_nLastIndex + 1;
+  // With four entries or more, both halves hold two or more: a next step follows.
+  while (hi - lo > 3) {
+    const uint32_t mid = (lo + hi) / 2;
+    const uint32_t lowerMid = (lo + mid) / 2;
+    const uint32_t upperMid = (mid + hi) / 2;
+    const uint32_t midStart = startOf(mid);
+    const uint32_t lowerStart = startOf(lowerMid);
+    const uint32_t upperStart = startOf(upperMid);
+    const bool below = ip < midStart;
+    const uint32_t halfLo = below ? lo : mid;
+    const uint32_t halfHi = below ? mid : hi;
+    const uint32_t nextMid = below ? lowerMid : upperMid;
+    const bool belowNext = ip < (below ? lowerStart : upperStart);
+    lo = belowNext ? halfLo : nextMid;
+    hi = belowNext ? nextMid : halfHi;
+  }
+  // Three entries or fewer are left: their records start coming in while the
+  // last steps settle which one it is.
+  for (uint32_t i = lo; i < hi; ++i) {
+    const uint32_t record = Load24(index + size_t{kIndexEntrySize} * i + 4);
+    if (record < m_nSize) Prefetch(m_pContents.get() + record);
+  }
   while (hi - lo > 1) {
     const uint32_t mid = (lo + hi) / 2;
-    Prefetch(index + size_t{kIndexEntrySize} * ((lo + mid) / 2));
-    Prefetch(index + size_t{kIndexEntrySize} * ((mid + hi) / 2));
-    if (ip < Load32(index + size_t{kIndexEntrySize} * mid)) {
+    if (ip < startOf(mid)) {
       hi = mid;
     } else {
       lo = mid;
@@ -223,8 +248,7 @@ bool CIpLocationDb::ReadByte(uint64_t offset, uint8_t& value) const {
 
 bool CIpLocationDb::Read24(uint64_t offset, uint32_t& value) const {
   if (m_nSize < 3 || offset > m_nSize - 3) return false;
-  const uint8_t* p = m_pContents.get() + static_cast<size_t>(offset);
-  value = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+  value = Load24(m_pContents.get() + static_cast<size_t>(offset));
   return true;
 }
 

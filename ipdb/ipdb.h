@@ -41,7 +41,7 @@ class CIpLocationDb {
   // Number of index entries (last index + 1), 0 when empty.
   uint32_t EntryCount() const { return m_bLoaded ? m_nLastIndex + 1 : 0; }
   size_t ContentsSize() const { return m_nSize; }
-  // Reads index entry i and its record's end address; false when out of bounds.
+  // Index entry i and its record's end address; nothing when they lie outside.
   std::optional<IndexEntry> EntryAt(uint32_t i) const;
   // The record of the range holding ip, or nothing when no range in the
   // index holds it (the record's location data is not read).

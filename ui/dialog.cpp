@@ -31,16 +31,18 @@ void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
   if (!control.GetSafeHwnd()) control.Attach(::GetDlgItem(dx.m_hDlg, id));
 }
 
+// Writing leaves a control whose text is already the value alone, so that no change notice
+// comes from an exchange that changes nothing.
 void DDX_Text(CDataExchange& dx, int id, std::wstring& value) {
   CWnd item(::GetDlgItem(dx.m_hDlg, id));
   if (dx.m_bSaveAndValidate) value = item.GetWindowText();
-  else item.SetWindowText(value);
+  else if (item.GetWindowText() != value) item.SetWindowText(value);
 }
 
 void DDX_Text(CDataExchange& dx, int id, int& value) {
   CWnd item(::GetDlgItem(dx.m_hDlg, id));
   if (dx.m_bSaveAndValidate) value = static_cast<int>(std::wcstol(item.GetWindowText().c_str(), nullptr, 10));
-  else item.SetWindowText(std::to_wstring(value));
+  else if (item.GetWindowText() != std::to_wstring(value)) item.SetWindowText(std::to_wstring(value));
 }
 
 void DDX_Slider(CDataExchange& dx, int id, int& value) {

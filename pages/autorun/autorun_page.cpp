@@ -1,7 +1,17 @@
-// Tab 3: the values of the Run-type startup keys.
+// Tab 3: the values of the Run-type startup keys, their deletion and the shell actions on them.
 #include "pages/autorun/autorun_page.h"
 
 #include "common/listpage.h"
+#include "common/path_rules.h"
+#include "common/registry.h"
+#include "common/shell.h"
+#include "pages/autorun/add_autorun_dlg.h"
+#include "ui/handle.h"
+#include "ui/msgbox.h"
+
+namespace {
+constexpr wchar_t kPathCopied[] = L"文件路径已复制到剪贴板!";
+}  // namespace
 
 void CAutorunPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_AUTORUN_LIST, m_list); }
 
@@ -11,5 +21,87 @@ void CAutorunPage::SetupLists() {
 
 void CAutorunPage::RefreshAutorunList() {
   common::BeginListRefill(m_list);
+  std::vector<std::wstring> seen;
+  for (const autorun::RunKey& runKey : autorun::RunKeys())
+    for (REGSAM view : common::kRegistryViews) ListRunKey(runKey, view, seen);
   common::EndListRefill(m_list);
+}
+
+void CAutorunPage::ListRunKey(const autorun::RunKey& runKey, REGSAM view, std::vector<std::wstring>& seen) {
+  ui::CRegKey key;
+  if (::RegOpenKeyExW(common::RootKey(runKey.root), runKey.key, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+    return;
+  std::wstring kernelName = common::KernelKeyName(key.get());
+  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
+  const std::wstring path = common::ShownKeyPath(runKey.root, runKey.key, kernelName);
+  DWORD count = 0;  // bounds the walk should every index fail
+  ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                     nullptr, nullptr);
+  common::RegValue value;
+  for (DWORD index = 0;; ++index) {
+    LONG e = common::EnumValue(key.get(), index, value);
+    if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= count)) break;
+    if (e != ERROR_SUCCESS) continue;
+    int row = m_list.GetItemCount();
+    common::InsertNumberedRow(m_list, row);
+    m_list.SetItemText(row, 1, common::ShowValueName(value.name));
+    m_list.SetItemText(row, 2, path);
+    m_list.SetItemText(row, 3, common::CleanAutorunPath(common::DataText(value.type, value.data)));
+  }
+}
+
+bool CAutorunPage::OnNotify(NMHDR* nm, LRESULT& result) {
+  if (nm->idFrom != IDC_AUTORUN_LIST || nm->code != NM_RCLICK) return false;
+  common::ShowRowMenu(m_hWnd, reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem, IDR_MENU_AUTORUN, {});
+  result = 0;
+  return true;
+}
+
+bool CAutorunPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
+  auto cell = [this](int column) { return common::GetSelectedCell(m_list, column); };
+  switch (id) {
+    case IDM_AUTORUN_DELETE: OnDeleteItem(); return true;
+    case IDM_AUTORUN_ADD: OnAddItem(); return true;
+    case IDM_AUTORUN_LOCATE: common::LocateFile(cell(3), SW_SHOWDEFAULT); return true;
+    case IDM_AUTORUN_REGEDIT: common::OpenKeyInRegedit(m_hWnd, cell(2)); return true;
+    case IDM_AUTORUN_PROPERTIES: common::ShowFileProperties(cell(3)); return true;
+    case IDM_AUTORUN_COPY_PATH: common::CopyTextToClipboard(m_hWnd, cell(3), kPathCopied); return true;
+    case IDM_AUTORUN_COPY_KEY: common::CopyTextToClipboard(m_hWnd, cell(2), kPathCopied); return true;
+    case IDM_AUTORUN_SEARCH: common::SearchWeb(m_hWnd, cell(1)); return true;
+    default: return false;
+  }
+}
+
+// Deletes the value the selected row shows, in the key its path names (a WOW6432Node path is the
+// 32-bit view's key, reached through the 64-bit view by its real name).
+void CAutorunPage::OnDeleteItem() {
+  common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 2));
+  std::wstring name = common::ValueNameFromCell(common::GetSelectedCell(m_list, 1));
+  ui::CRegKey key;
+  if (parts.root == common::RegRoot::Unknown ||
+      ::RegOpenKeyExW(common::RootKey(parts.root), parts.key.c_str(), 0, KEY_WRITE | KEY_WOW64_64KEY, key.put()) !=
+          ERROR_SUCCESS) {
+    ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
+  } else if (common::DeleteValueExact(key.get(), name) != ERROR_SUCCESS) {
+    ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
+  }
+  key.reset();
+  RefreshAutorunList();
+}
+
+// Writes a new value of the current user's Run key from the add dialog.
+void CAutorunPage::OnAddItem() {
+  CAddAutorunDlg dlg;
+  if (dlg.DoModal(::GetAncestor(m_hWnd, GA_ROOT)) != IDOK) return;
+  if (dlg.m_strName.empty() || dlg.m_strPath.empty()) return;
+  ui::CRegKey key;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, autorun::kUserRunKey, 0, KEY_WRITE | KEY_WOW64_64KEY, key.put()) !=
+      ERROR_SUCCESS) {
+    ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
+  } else {
+    ::RegSetValueExW(key.get(), dlg.m_strName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(dlg.m_strPath.c_str()),
+                     static_cast<DWORD>((dlg.m_strPath.size() + 1) * sizeof(wchar_t)));
+  }
+  key.reset();
+  RefreshAutorunList();
 }

@@ -1,15 +1,118 @@
-// Tab 4: image keys that hold a "Debugger" value.
+// Tab 4: image keys that hold a "Debugger" value, their deletion and addition. Column 3 holds
+// each image key's real path, so that an entry of the 32-bit view is deleted in its own key.
 #include "pages/ifeo/ifeo_page.h"
 
 #include "common/listpage.h"
+#include "common/registry.h"
+#include "common/shell.h"
+#include "pages/ifeo/add_ifeo_dlg.h"
+#include "pages/ifeo/ifeo_rules.h"
+#include "ui/handle.h"
+#include "ui/msgbox.h"
+
+namespace {
+constexpr DWORD kMaxNameChars = 16384;  // the registry's longest name and its terminator
+
+// Creates (or opens) the image key in the 64-bit view, the one the system reads when it starts a
+// program, and sets its "Debugger" value to the marker; other values of the key stay.
+void WriteForbidEntry(const std::wstring& imageName) {
+  using namespace ifeo;
+  ui::CRegKey key;
+  std::wstring path = std::wstring(kIfeoKey) + L"\\" + imageName;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+    return;
+  const std::wstring marker = kForbidMarker;
+  ::RegSetValueExW(key.get(), kDebuggerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(marker.c_str()),
+                   static_cast<DWORD>((marker.size() + 1) * sizeof(wchar_t)));
+}
+}  // namespace
 
 void CIfeoPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_IFEO_LIST, m_list); }
 
 void CIfeoPage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"原始文件", LVCFMT_LEFT, 300}, {L"Image File Execution Option", LVCFMT_LEFT, 450}});
+  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27},
+                                 {L"原始文件", LVCFMT_LEFT, 300},
+                                 {L"Image File Execution Option", LVCFMT_LEFT, 450},
+                                 {L"注册表路径", LVCFMT_LEFT, 400}});
 }
 
 void CIfeoPage::RefreshIfeoList() {
   common::BeginListRefill(m_list);
+  std::vector<std::wstring> seen;
+  for (REGSAM view : common::kRegistryViews) ListImageKeys(view, seen);
   common::EndListRefill(m_list);
+}
+
+void CIfeoPage::ListImageKeys(REGSAM view, std::vector<std::wstring>& seen) {
+  ui::CRegKey parent;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ifeo::kIfeoKey, 0, KEY_READ | view, parent.put()) != ERROR_SUCCESS) return;
+  std::wstring kernelName = common::KernelKeyName(parent.get());
+  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
+  const std::wstring parentPath = common::ShownKeyPath(common::RegRoot::LocalMachine, ifeo::kIfeoKey, kernelName);
+  DWORD count = 0;
+  ::RegQueryInfoKeyW(parent.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+  std::vector<wchar_t> buf(kMaxNameChars);
+  common::RegValue debugger;
+  for (DWORD index = 0; index < count; ++index) {
+    DWORD len = kMaxNameChars;
+    if (::RegEnumKeyExW(parent.get(), index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      continue;
+    std::wstring name(buf.data(), len);
+    if (!ifeo::IsListedImageKey(name)) continue;
+    ui::CRegKey image;
+    if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_READ | view, image.put()) != ERROR_SUCCESS) continue;
+    LONG read = common::QueryValue(image.get(), ifeo::kDebuggerValue, debugger);
+    image.reset();
+    if (read != ERROR_SUCCESS) continue;
+    int row = m_list.GetItemCount();
+    common::InsertNumberedRow(m_list, row);
+    m_list.SetItemText(row, 1, name);
+    m_list.SetItemText(row, 2, common::DataText(debugger.type, debugger.data));
+    m_list.SetItemText(row, 3, parentPath + L"\\" + name);
+  }
+}
+
+bool CIfeoPage::OnNotify(NMHDR* nm, LRESULT& result) {
+  if (nm->idFrom != IDC_IFEO_LIST || nm->code != NM_RCLICK) return false;
+  common::ShowRowMenu(m_hWnd, reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem, IDR_MENU_IFEO, {});
+  result = 0;
+  return true;
+}
+
+bool CIfeoPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
+  switch (id) {
+    case IDM_IFEO_REFRESH: RefreshIfeoList(); return true;
+    case IDM_IFEO_DELETE: OnDeleteEntry(); return true;
+    case IDM_IFEO_ADD: OnAddEntry(); return true;
+    case IDM_IFEO_REGEDIT: common::OpenKeyInRegedit(m_hWnd, common::GetSelectedCell(m_list, 3)); return true;
+    default: return false;
+  }
+}
+
+// Deletes the selected row's whole image key; one with subkeys of its own cannot be deleted.
+void CIfeoPage::OnDeleteEntry() {
+  std::wstring name = common::GetSelectedCell(m_list, 1);
+  if (!name.empty()) {
+    common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 3));
+    std::wstring parentKey;
+    ui::CRegKey parent;
+    if (parts.root == common::RegRoot::Unknown || !ifeo::ParentOfImageKey(parts.key, name, parentKey) ||
+        ::RegOpenKeyExW(common::RootKey(parts.root), parentKey.c_str(), 0, KEY_WRITE | KEY_WOW64_64KEY,
+                        parent.put()) != ERROR_SUCCESS) {
+      ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
+    } else if (::RegDeleteKeyExW(parent.get(), name.c_str(), KEY_WOW64_64KEY, 0) != ERROR_SUCCESS) {
+      ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
+    }
+  }
+  RefreshIfeoList();
+}
+
+// Bars the program named in the add dialog; nothing is reported, the refreshed list tells.
+void CIfeoPage::OnAddEntry() {
+  CAddIfeoDlg dlg;
+  std::wstring name = dlg.DoModal(::GetAncestor(m_hWnd, GA_ROOT)) == IDOK ? dlg.m_strImageName : std::wstring();
+  if (!name.empty()) WriteForbidEntry(name);
+  RefreshIfeoList();
 }

@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -11,13 +14,20 @@ class CIfeoPage : public ui::CDialog {
   CIfeoPage() : ui::CDialog(IDD_IFEO_PAGE) {}
 
   void SetupLists();
+  // Lists the image keys of the 64-bit and then the 32-bit registry view, every key once.
   void RefreshIfeoList();
 
   const ui::CListCtrl& List() const { return m_list; }
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
+  bool OnNotify(NMHDR* nm, LRESULT& result) override;
+  bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
+  void ListImageKeys(REGSAM view, std::vector<std::wstring>& seen);
+  void OnDeleteEntry();
+  void OnAddEntry();
+
   ui::CListCtrl m_list;
 };

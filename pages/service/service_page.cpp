@@ -1,15 +1,157 @@
-// Tab 2: every Win32 service, its description and the service commands.
+// Tab 2: the service list, the description of the clicked service and the row menu.
 #include "pages/service/service_page.h"
 
-#include "common/listpage.h"
+#include <optional>
 
-void CServicePage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_SERVICE_LIST, m_list); }
+#include "common/listpage.h"
+#include "common/path_rules.h"
+#include "pages/service/service_rules.h"
+#include "ui/handle.h"
+#include "ui/msgbox.h"
+
+namespace {
+
+using ServiceEntry = CServicePage::ServiceEntry;
+
+// Every Win32 service, in the order the manager returns them, each once. The manager may hand
+// them out over several calls, each buffer as big as it asks.
+std::vector<ServiceEntry> EnumerateServices(SC_HANDLE manager) {
+  std::vector<ServiceEntry> all;
+  std::vector<BYTE> buf(16 * 1024);
+  DWORD resume = 0;
+  for (int round = 0; round < 64; ++round) {
+    DWORD needed = 0, count = 0;
+    const DWORD resumeBefore = resume;
+    BOOL ok = ::EnumServicesStatusW(manager, SERVICE_WIN32, SERVICE_STATE_ALL,
+                                    reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()),
+                                    static_cast<DWORD>(buf.size()), &needed, &count, &resume);
+    const bool moreData = !ok && ::GetLastError() == ERROR_MORE_DATA;
+    service::EnumRound next = service::NextEnumRound(ok != FALSE, moreData, count, resumeBefore, resume, needed,
+                                                     static_cast<unsigned long>(buf.size()));
+    if (next.keepEntries) {
+      const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
+      for (DWORD i = 0; i < count; ++i)
+        all.push_back({entries[i].lpServiceName ? entries[i].lpServiceName : L"",
+                       entries[i].lpDisplayName ? entries[i].lpDisplayName : L"",
+                       entries[i].ServiceStatus.dwCurrentState});
+    } else {
+      resume = resumeBefore;
+    }
+    if (!next.callAgain) break;
+    buf.resize(next.nextBufferSize);
+  }
+  return all;
+}
+
+// Runs a configuration query, growing buf to the size the manager asks for until it fits.
+template <typename Query>
+bool QueryGrowing(std::vector<BYTE>& buf, Query query) {
+  for (int tries = 0; tries < 4; ++tries) {
+    DWORD needed = 0;
+    if (query(buf.data(), static_cast<DWORD>(buf.size()), &needed)) return true;
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buf.size()) return false;
+    buf.resize(needed);
+  }
+  return false;
+}
+
+// The description of a service; nothing when it cannot be read, empty when it has none.
+std::optional<std::wstring> ReadDescription(SC_HANDLE service) {
+  std::vector<BYTE> buf(1024);
+  bool ok = QueryGrowing(buf, [service](BYTE* p, DWORD size, DWORD* needed) {
+    return ::QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, p, size, needed);
+  });
+  if (!ok) return std::nullopt;
+  const wchar_t* text = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(buf.data())->lpDescription;
+  return std::wstring(text ? text : L"");
+}
+
+constexpr DWORD kReadManagerAccess = GENERIC_READ | SC_MANAGER_ENUMERATE_SERVICE;
+constexpr DWORD kReadServiceAccess = GENERIC_READ | SERVICE_QUERY_STATUS;
+
+}  // namespace
+
+void CServicePage::DoDataExchange(ui::CDataExchange& dx) {
+  ui::DDX_Control(dx, IDC_SERVICE_LIST, m_list);
+  ui::DDX_Text(dx, IDC_SERVICE_DESCRIPTION, m_strDescription);
+}
 
 void CServicePage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"服务", LVCFMT_LEFT, 100}, {L"显示名称", LVCFMT_LEFT, 250}, {L"状态", LVCFMT_CENTER, 60}, {L"类型", LVCFMT_LEFT, 60}, {L"用户", LVCFMT_CENTER, 140}, {L"依赖", LVCFMT_CENTER, 80}, {L"路径", LVCFMT_LEFT, 600}});
+  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27},
+                                 {L"服务", LVCFMT_LEFT, 100},
+                                 {L"显示名称", LVCFMT_LEFT, 250},
+                                 {L"状态", LVCFMT_CENTER, 60},
+                                 {L"类型", LVCFMT_LEFT, 60},
+                                 {L"用户", LVCFMT_CENTER, 140},
+                                 {L"依赖", LVCFMT_CENTER, 80},
+                                 {L"路径", LVCFMT_LEFT, 600}});
 }
 
 void CServicePage::RefreshServiceList() {
   common::BeginListRefill(m_list);
+  ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, kReadManagerAccess));
+  if (!manager) {
+    GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(L"服务控制句柄打开失败!");
+    ui::ShowMessage(m_hWnd, L"服务控制句柄打开失败", L"错误", MB_OK | MB_ICONINFORMATION);
+  } else {
+    std::vector<BYTE> configBuffer(8 * 1024);
+    int row = 0;
+    for (const ServiceEntry& entry : EnumerateServices(manager.get()))
+      AddServiceRow(manager.get(), row++, entry, configBuffer);
+  }
   common::EndListRefill(m_list);
+}
+
+// One row: names and state from the enumeration, cells 4 to 7 from the configuration (left
+// empty when the service cannot be opened or its configuration cannot be read).
+void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
+                                 std::vector<BYTE>& configBuffer) {
+  common::InsertNumberedRow(m_list, row);
+  m_list.SetItemText(row, 1, entry.name);
+  m_list.SetItemText(row, 2, entry.displayName);
+  m_list.SetItemText(row, 3, service::StateText(entry.state));
+
+  ui::CServiceHandle svc(::OpenServiceW(manager, entry.name.c_str(), kReadServiceAccess));
+  if (!svc) return;
+  bool ok = QueryGrowing(configBuffer, [&svc](BYTE* p, DWORD size, DWORD* needed) {
+    return ::QueryServiceConfigW(svc.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(p), size, needed);
+  });
+  if (!ok) return;
+  const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(configBuffer.data());
+  m_list.SetItemText(row, 4, service::StartTypeText(config->dwStartType));
+  if (config->lpServiceStartName) m_list.SetItemText(row, 5, config->lpServiceStartName);
+  if (config->lpDependencies) m_list.SetItemText(row, 6, config->lpDependencies);  // up to its first NUL
+  if (config->lpBinaryPathName) m_list.SetItemText(row, 7, common::CleanServicePath(config->lpBinaryPathName));
+}
+
+void CServicePage::ShowServiceDescription() {
+  std::wstring name = common::GetSelectedCell(m_list, 1);
+  ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, kReadManagerAccess));
+  if (!manager) return;
+  ui::CServiceHandle svc(::OpenServiceW(manager.get(), name.c_str(), kReadServiceAccess));
+  if (!svc) return;
+  if (std::optional<std::wstring> text = ReadDescription(svc.get()))
+    GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(*text);
+}
+
+void CServicePage::ShowRowMenu(int item) {
+  service::RowMenuMarks rules = service::ServiceMenuMarks(
+      common::GetSelectedCell(m_list, 3), common::GetSelectedCell(m_list, 4), common::GetSelectedCell(m_list, 7));
+  common::MenuMarks marks;
+  marks.greyed.assign(rules.greyed.begin(), rules.greyed.end());
+  marks.checked.assign(rules.checked.begin(), rules.checked.end());
+  common::ShowRowMenu(m_hWnd, item, IDR_MENU_SERVICE, marks);
+}
+
+bool CServicePage::OnNotify(NMHDR* nm, LRESULT& result) {
+  if (nm->idFrom != IDC_SERVICE_LIST) return false;
+  if (nm->code == NM_CLICK) {
+    ShowServiceDescription();
+  } else if (nm->code == NM_RCLICK) {
+    ShowRowMenu(reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem);
+  } else {
+    return false;
+  }
+  result = 0;
+  return true;
 }

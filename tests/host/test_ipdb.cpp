@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,18 +50,26 @@ std::ostream& operator<<(std::ostream& os, const Answer& a) {
   return os;
 }
 
+// The text a lookup left in a buffer of capacity bytes with a guard byte
+// behind it: it must end with a zero inside the capacity and leave the guard.
+std::string TextIn(const std::vector<char>& out, size_t capacity) {
+  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
+  if (capacity == 0) return {};
+  const size_t length = strnlen(out.data(), capacity);
+  EXPECT_LT(length, capacity) << "no terminating zero inside the capacity";
+  return std::string(out.data(), length);
+}
+
 Answer ByAddress(const CIpLocationDb& db, uint32_t ip, size_t capacity = 1024) {
   std::vector<char> out(capacity + 1, 'Z');
   const bool found = db.LookupAddress(ip, out.data(), capacity);
-  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
-  return {found, capacity == 0 ? std::string() : std::string(out.data())};
+  return {found, TextIn(out, capacity)};
 }
 
 Answer ByText(const CIpLocationDb& db, const char* address, size_t capacity = 1024) {
   std::vector<char> out(capacity + 1, 'Z');
   const bool found = db.LookupText(address, out.data(), capacity);
-  EXPECT_EQ(out[capacity], 'Z') << "wrote past the capacity";
-  return {found, capacity == 0 ? std::string() : std::string(out.data())};
+  return {found, TextIn(out, capacity)};
 }
 
 // Points index entry i of a finished file at another record.
@@ -288,6 +297,39 @@ TEST_F(IpLocationDbTest, ManyRangesEachResolveToTheirOwnRecord) {
     EXPECT_EQ(entry->end, start + 255);
   }
   EXPECT_EQ(m_db.EntryAt(1000), std::nullopt);
+}
+
+// The search takes the bisection's steps exactly, so even an index that is not
+// sorted lands on the entry the bisection names.
+TEST_F(IpLocationDbTest, UnsortedIndexLandsWhereTheBisectionDoes) {
+  std::mt19937 random(99);
+  for (const uint32_t count : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 31u, 1500u}) {
+    CDatabaseBuilder b;
+    std::vector<uint32_t> starts;
+    std::vector<uint32_t> records;
+    for (uint32_t i = 0; i < count; ++i) {
+      starts.push_back(static_cast<uint32_t>(random()));
+      records.push_back(b.PlainRecord(0xFFFFFFFEu, "r", ""));
+      b.AddEntry(starts.back(), records.back());
+    }
+    ASSERT_TRUE(Load(b.Finish(), "unsorted.dat"));
+    std::vector<uint32_t> probes = starts;
+    for (int n = 0; n < 3000; ++n) probes.push_back(static_cast<uint32_t>(random()) >> (n % 3 == 0 ? 1 : 0));
+    for (const uint32_t ip : probes) {
+      if (ip == 0xFFFFFFFFu) continue;
+      uint32_t lo = 0;
+      uint32_t hi = count;
+      while (lo < hi - 1) {
+        const uint32_t mid = (lo + hi) / 2;
+        if (ip < starts[mid]) {
+          hi = mid;
+        } else {
+          lo = mid;
+        }
+      }
+      ASSERT_EQ(m_db.FindRecord(ip), records[lo]) << count << " entries, address " << ip;
+    }
+  }
 }
 
 TEST_F(IpLocationDbTest, OneIndexEntryCoversEverythingUpToItsEnd) {

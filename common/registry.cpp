@@ -1,0 +1,124 @@
+// Registry values through the native interface where the string APIs fall short.
+#include "common/registry.h"
+
+#include <cstring>
+
+#include "ui/text.h"
+
+// What MinGW's headers do not declare of the native registry interface.
+extern "C" {
+struct WardletCountedName {  // UNICODE_STRING: lengths in bytes, no terminator needed
+  USHORT Length;
+  USHORT MaximumLength;
+  PWSTR Buffer;
+};
+LONG NTAPI NtQueryKey(HANDLE key, ULONG infoClass, PVOID info, ULONG size, PULONG resultSize);
+LONG NTAPI NtEnumerateValueKey(HANDLE key, ULONG index, ULONG infoClass, PVOID info, ULONG size,
+                               PULONG resultSize);
+LONG NTAPI NtDeleteValueKey(HANDLE key, WardletCountedName* name);
+ULONG NTAPI RtlNtStatusToDosError(LONG status);
+}
+
+namespace common {
+namespace {
+constexpr ULONG kKeyNameInformation = 3;
+constexpr ULONG kKeyValueFullInformation = 1;
+constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+constexpr LONG kStatusNoMoreEntries = static_cast<LONG>(0x8000001A);
+constexpr LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+
+bool TooSmall(LONG status) { return status == kStatusBufferOverflow || status == kStatusBufferTooSmall; }
+
+// KEY_VALUE_FULL_INFORMATION: the name follows the fixed part, the data stands at DataOffset.
+struct FullInfoHead {
+  ULONG TitleIndex;
+  ULONG Type;
+  ULONG DataOffset;
+  ULONG DataLength;
+  ULONG NameLength;
+};
+}  // namespace
+
+HKEY RootKey(RegRoot root) {
+  switch (root) {
+    case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    default: return nullptr;
+  }
+}
+
+std::wstring KernelKeyName(HKEY key) {
+  std::vector<ULONG> buf(256);
+  for (int tries = 0; tries < 4; ++tries) {
+    ULONG size = static_cast<ULONG>(buf.size() * sizeof(ULONG)), needed = 0;
+    LONG status = NtQueryKey(key, kKeyNameInformation, buf.data(), size, &needed);
+    if (status == 0) {
+      ULONG bytes = buf[0];  // KEY_NAME_INFORMATION: NameLength, then the name
+      if (bytes > size - sizeof(ULONG)) return {};
+      return std::wstring(reinterpret_cast<const wchar_t*>(buf.data() + 1), bytes / sizeof(wchar_t));
+    }
+    if (!TooSmall(status) || needed <= size) return {};
+    buf.resize(needed / sizeof(ULONG) + 1);
+  }
+  return {};
+}
+
+LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
+  std::vector<ULONG> buf(256);
+  // The value may grow between the calls: a few retries, each with the size asked for.
+  for (int tries = 0; tries < 4; ++tries) {
+    ULONG size = static_cast<ULONG>(buf.size() * sizeof(ULONG)), got = 0;
+    LONG status = NtEnumerateValueKey(key, index, kKeyValueFullInformation, buf.data(), size, &got);
+    if (status == kStatusNoMoreEntries) return ERROR_NO_MORE_ITEMS;
+    if (TooSmall(status) && got > size) {
+      buf.resize(got / sizeof(ULONG) + 1);
+      continue;
+    }
+    if (status != 0) return static_cast<LONG>(RtlNtStatusToDosError(status));
+    if (got > size) got = size;
+    if (got < sizeof(FullInfoHead)) return ERROR_INVALID_DATA;
+    FullInfoHead head;
+    std::memcpy(&head, buf.data(), sizeof(head));
+    const BYTE* base = reinterpret_cast<const BYTE*>(buf.data());
+    if (head.NameLength > got - sizeof(head) || head.DataOffset > got || head.DataLength > got - head.DataOffset)
+      return ERROR_INVALID_DATA;
+    value.name.assign(reinterpret_cast<const wchar_t*>(base + sizeof(head)), head.NameLength / sizeof(wchar_t));
+    value.type = head.Type;
+    value.data.assign(base + head.DataOffset, base + head.DataOffset + head.DataLength);
+    return ERROR_SUCCESS;
+  }
+  return ERROR_MORE_DATA;
+}
+
+LONG QueryValue(HKEY key, const wchar_t* name, RegValue& value) {
+  value.name = name;
+  value.data.resize(256);
+  for (int tries = 0; tries < 4; ++tries) {
+    DWORD size = static_cast<DWORD>(value.data.size());
+    LONG e = ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size);
+    if (e == ERROR_SUCCESS) {
+      value.data.resize(size);
+      return e;
+    }
+    if (e != ERROR_MORE_DATA) return e;
+    value.data.resize(size > value.data.size() ? size : value.data.size() * 2);
+  }
+  return ERROR_MORE_DATA;
+}
+
+LONG DeleteValueExact(HKEY key, const std::wstring& name) {
+  if (name.find(L'\0') == std::wstring::npos) return ::RegDeleteValueW(key, name.c_str());
+  if (name.size() > 0x7FFF) return ERROR_INVALID_PARAMETER;
+  std::wstring copy = name;
+  WardletCountedName counted{static_cast<USHORT>(copy.size() * sizeof(wchar_t)),
+                             static_cast<USHORT>(copy.size() * sizeof(wchar_t)), copy.data()};
+  LONG status = NtDeleteValueKey(key, &counted);
+  return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(RtlNtStatusToDosError(status));
+}
+
+std::wstring DataText(DWORD type, const std::vector<BYTE>& data) {
+  if (IsTextType(type)) return TextUpToZero(data.data(), data.size());
+  return ui::FromGbk(BytesUpToZero(data.data(), data.size()));
+}
+
+}  // namespace common

@@ -1,0 +1,110 @@
+// Registry key paths, value names and value data as the lists show them.
+#include "common/registry_rules.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace common {
+namespace {
+constexpr wchar_t kCurrentUser[] = L"HKEY_CURRENT_USER";
+constexpr wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE";
+constexpr wchar_t kWow64Node[] = L"WOW6432Node";
+
+std::wstring Upper(const std::wstring& s) {
+  std::wstring u = s;
+  for (auto& c : u) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return u;
+}
+}  // namespace
+
+std::wstring RootPrefix(RegRoot root) {
+  switch (root) {
+    case RegRoot::CurrentUser: return std::wstring(kCurrentUser) + L"\\";
+    case RegRoot::LocalMachine: return std::wstring(kLocalMachine) + L"\\";
+    default: return {};
+  }
+}
+
+KeyPathParts SplitKeyPath(const std::wstring& path) {
+  KeyPathParts parts;
+  size_t slash = path.find(L'\\');
+  if (slash == std::wstring::npos || slash + 1 == path.size()) return parts;
+  std::wstring rootName = path.substr(0, slash);
+  if (rootName == kCurrentUser) parts.root = RegRoot::CurrentUser;
+  else if (rootName == kLocalMachine) parts.root = RegRoot::LocalMachine;
+  else return parts;
+  parts.key = path.substr(slash + 1);
+  return parts;
+}
+
+std::wstring ShowValueName(const std::wstring& name) {
+  std::wstring cell;
+  for (size_t i = 0; i < name.size(); ++i) {
+    wchar_t c = name[i];
+    if (c == L'\0') {
+      cell += L"\\0";
+    } else if (c == L'\\') {
+      wchar_t next = i + 1 < name.size() ? name[i + 1] : L'x';
+      cell += (next == L'0' || next == L'\0' || next == L'\\') ? L"\\\\" : L"\\";
+    } else {
+      cell += c;
+    }
+  }
+  return cell;
+}
+
+std::wstring ValueNameFromCell(const std::wstring& cell) {
+  std::wstring name;
+  for (size_t i = 0; i < cell.size(); ++i) {
+    wchar_t c = cell[i];
+    if (c == L'\\' && i + 1 < cell.size() && (cell[i + 1] == L'0' || cell[i + 1] == L'\\')) {
+      name += cell[i + 1] == L'0' ? L'\0' : L'\\';
+      ++i;
+    } else {
+      name += c;
+    }
+  }
+  return name;
+}
+
+bool IsTextType(uint32_t type) { return type == 1 || type == 2 || type == 6 || type == 7; }
+
+std::wstring TextUpToZero(const unsigned char* data, size_t size) {
+  std::wstring text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    wchar_t c = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    if (c == 0) break;
+    text += c;
+  }
+  return text;
+}
+
+std::string BytesUpToZero(const unsigned char* data, size_t size) {
+  const unsigned char* end = std::find(data, data + size, 0);
+  return std::string(data, end);
+}
+
+bool IsWow64Redirected(const std::wstring& kernelName) {
+  std::wstring u = Upper(kernelName) + L"\\";
+  return u.find(L"\\" + Upper(kWow64Node) + L"\\") != std::wstring::npos;
+}
+
+std::wstring Wow64KeyPath(const std::wstring& key) {
+  size_t slash = key.find(L'\\');
+  if (slash == std::wstring::npos) return key + L"\\" + kWow64Node;
+  return key.substr(0, slash + 1) + kWow64Node + key.substr(slash);
+}
+
+std::wstring ShownKeyPath(RegRoot root, const std::wstring& key, const std::wstring& kernelName) {
+  return RootPrefix(root) + (IsWow64Redirected(kernelName) ? Wow64KeyPath(key) : key);
+}
+
+bool FirstSighting(std::vector<std::wstring>& seen, const std::wstring& kernelName, bool view64) {
+  if (kernelName.empty()) return view64;
+  std::wstring u = Upper(kernelName);
+  if (std::find(seen.begin(), seen.end(), u) != seen.end()) return false;
+  seen.push_back(u);
+  return true;
+}
+
+}  // namespace common

@@ -1,0 +1,21 @@
+// Platform-free rules of the IFEO page: the key convention, which image keys are listed, and the
+// split of a listed key's path for delete.
+#pragma once
+#include <string>
+
+namespace ifeo {
+
+inline constexpr wchar_t kIfeoKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+inline constexpr wchar_t kDebuggerValue[] = L"Debugger";
+// The marker this program writes: not a runnable command, so Windows cannot start the image.
+inline constexpr wchar_t kForbidMarker[] = L"Forbid by Morvane";
+// The example key Windows ships; compared exactly, so a key differing in case is listed.
+inline constexpr wchar_t kSampleKey[] = L"Your Image File Name Here without a path";
+
+bool IsListedImageKey(const std::wstring& name);
+
+// The parent of an image key, from the key (without its root) and the image name: false when the
+// key does not end with a backslash and that name.
+bool ParentOfImageKey(const std::wstring& key, const std::wstring& imageName, std::wstring& parent);
+
+}  // namespace ifeo

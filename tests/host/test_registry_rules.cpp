@@ -1,0 +1,137 @@
+// Key paths, value names with NUL characters, value data as text, and the two registry views.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/registry_rules.h"
+
+using namespace common;
+using namespace std::string_literals;
+
+TEST(RegistryKeyPath, SplitsAtTheFirstBackslashAndKnowsTwoRootsExactly) {
+  KeyPathParts p = SplitKeyPath(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_EQ(p.root, RegRoot::CurrentUser);
+  EXPECT_EQ(p.key, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  p = SplitKeyPath(L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+  EXPECT_EQ(p.root, RegRoot::LocalMachine);
+  EXPECT_EQ(p.key, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+  EXPECT_EQ(SplitKeyPath(L"hkey_local_machine\\Software").root, RegRoot::Unknown);
+  EXPECT_EQ(SplitKeyPath(L"HKEY_USERS\\.DEFAULT").root, RegRoot::Unknown);
+  EXPECT_EQ(SplitKeyPath(L"HKLM\\Software").root, RegRoot::Unknown);
+}
+
+TEST(RegistryKeyPath, APathWithoutAKeyCannotBeOpened) {
+  // An empty key would open the root itself and act on its values.
+  EXPECT_EQ(SplitKeyPath(L"").root, RegRoot::Unknown);
+  EXPECT_EQ(SplitKeyPath(L"HKEY_CURRENT_USER").root, RegRoot::Unknown);
+  EXPECT_EQ(SplitKeyPath(L"HKEY_CURRENT_USER\\").root, RegRoot::Unknown);
+  EXPECT_EQ(SplitKeyPath(L"\\Software").root, RegRoot::Unknown);
+}
+
+TEST(RegistryKeyPath, RootPrefixesEndInOneBackslashAndSplitBack) {
+  EXPECT_EQ(RootPrefix(RegRoot::CurrentUser), L"HKEY_CURRENT_USER\\");
+  EXPECT_EQ(RootPrefix(RegRoot::LocalMachine), L"HKEY_LOCAL_MACHINE\\");
+  EXPECT_EQ(RootPrefix(RegRoot::Unknown), L"");
+  for (RegRoot r : {RegRoot::CurrentUser, RegRoot::LocalMachine}) {
+    KeyPathParts p = SplitKeyPath(RootPrefix(r) + L"A\\B");
+    EXPECT_EQ(p.root, r);
+    EXPECT_EQ(p.key, L"A\\B");
+  }
+}
+
+TEST(ValueNameCell, ShowsNulCharactersVisibly) {
+  EXPECT_EQ(ShowValueName(L"\0Hidden"s), L"\\0Hidden");
+  EXPECT_EQ(ShowValueName(L"a\0b\0"s), L"a\\0b\\0");
+  EXPECT_EQ(ShowValueName(L"\0"s), L"\\0");
+  EXPECT_EQ(ShowValueName(L""), L"");
+}
+
+TEST(ValueNameCell, LeavesOrdinaryNamesAndLoneBackslashesAlone) {
+  EXPECT_EQ(ShowValueName(L"ctfmon"), L"ctfmon");
+  EXPECT_EQ(ShowValueName(L"C:\\Tools\\a.exe"), L"C:\\Tools\\a.exe");
+  EXPECT_EQ(ShowValueName(L"trailing\\"), L"trailing\\");
+  EXPECT_EQ(ShowValueName(L"输入法"), L"输入法");
+}
+
+TEST(ValueNameCell, EscapesTheBackslashesThatCouldBeMisread) {
+  EXPECT_EQ(ShowValueName(L"a\\0b"), L"a\\\\0b");           // a literal backslash-zero
+  EXPECT_EQ(ShowValueName(L"\\\0"s), L"\\\\\\0");           // a backslash before a NUL
+  EXPECT_EQ(ShowValueName(L"x\\\\y"), L"x\\\\\\y");         // two backslashes before a letter
+  EXPECT_EQ(ValueNameFromCell(L"a\\\\0b"), L"a\\0b");
+  EXPECT_EQ(ValueNameFromCell(L"\\0Hidden"), L"\0Hidden"s);
+  EXPECT_EQ(ValueNameFromCell(L"C:\\Tools\\a.exe"), L"C:\\Tools\\a.exe");
+}
+
+TEST(ValueNameCell, EveryNameOfBackslashesZerosAndNulsRoundTrips) {
+  // All names of up to six characters over the alphabet that matters, and each maps to its own cell.
+  const wchar_t alphabet[] = {L'\\', L'0', L'\0', L'a'};
+  std::vector<std::wstring> names = {L""};
+  for (size_t len = 1, start = 0; len <= 6; ++len) {
+    size_t end = names.size();
+    for (size_t i = start; i < end; ++i)
+      for (wchar_t c : alphabet) names.push_back(names[i] + c);
+    start = end;
+  }
+  std::vector<std::wstring> cells;
+  for (const auto& n : names) {
+    std::wstring cell = ShowValueName(n);
+    EXPECT_EQ(cell.find(L'\0'), std::wstring::npos);
+    ASSERT_EQ(ValueNameFromCell(cell), n) << "cell " << std::string(cell.begin(), cell.end());
+    cells.push_back(cell);
+  }
+  std::sort(cells.begin(), cells.end());
+  EXPECT_EQ(std::adjacent_find(cells.begin(), cells.end()), cells.end());
+}
+
+TEST(ValueDataText, TextTypesEndAtTheirFirstZeroCharacter) {
+  EXPECT_TRUE(IsTextType(1));   // REG_SZ
+  EXPECT_TRUE(IsTextType(2));   // REG_EXPAND_SZ
+  EXPECT_TRUE(IsTextType(7));   // REG_MULTI_SZ
+  EXPECT_FALSE(IsTextType(3));  // REG_BINARY
+  EXPECT_FALSE(IsTextType(4));  // REG_DWORD
+  EXPECT_FALSE(IsTextType(0));  // REG_NONE
+  const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0};
+  EXPECT_EQ(TextUpToZero(multi, sizeof multi), L"a中");
+  const unsigned char unterminated[] = {'C', 0, ':', 0};
+  EXPECT_EQ(TextUpToZero(unterminated, sizeof unterminated), L"C:");
+  EXPECT_EQ(TextUpToZero(unterminated, 3), L"C");  // an odd last byte is no character
+  EXPECT_EQ(TextUpToZero(unterminated, 0), L"");
+}
+
+TEST(ValueDataText, OtherTypesEndAtTheirFirstZeroByteWithinTheBytesReturned) {
+  const unsigned char binary[] = {'e', 'v', 'i', 'l', 0, 'x'};
+  EXPECT_EQ(BytesUpToZero(binary, sizeof binary), "evil");
+  EXPECT_EQ(BytesUpToZero(binary, 2), "ev");
+  const unsigned char dword[] = {0x31, 0, 0, 0};
+  EXPECT_EQ(BytesUpToZero(dword, sizeof dword), "1");
+  EXPECT_EQ(BytesUpToZero(dword + 1, 3), "");
+}
+
+TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
+  const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"));
+  EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\WOW6432NODE"));
+  EXPECT_FALSE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
+  EXPECT_FALSE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Nodes\\X"));
+  EXPECT_FALSE(IsWow64Redirected(L""));
+  EXPECT_EQ(Wow64KeyPath(run), L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"),
+            L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
+  EXPECT_EQ(ShownKeyPath(RegRoot::CurrentUser, run, L"\\REGISTRY\\USER\\S-1-5-21-1\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+            L"HKEY_CURRENT_USER\\" + run);
+  EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L""), L"HKEY_LOCAL_MACHINE\\" + run);
+}
+
+TEST(RegistryViews, AKeySeenThroughBothViewsIsListedOnce) {
+  std::vector<std::wstring> seen;
+  EXPECT_TRUE(FirstSighting(seen, L"\\REGISTRY\\USER\\S\\Software\\Run", true));
+  EXPECT_FALSE(FirstSighting(seen, L"\\REGISTRY\\USER\\S\\Software\\Run", false));
+  EXPECT_FALSE(FirstSighting(seen, L"\\registry\\user\\s\\software\\run", false));
+  EXPECT_TRUE(FirstSighting(seen, L"\\REGISTRY\\MACHINE\\Software\\Run", true));
+  EXPECT_TRUE(FirstSighting(seen, L"\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\Run", false));
+  // A key whose name cannot be told: the 64-bit view is listed, the 32-bit one not.
+  EXPECT_TRUE(FirstSighting(seen, L"", true));
+  EXPECT_FALSE(FirstSighting(seen, L"", false));
+}

@@ -1,0 +1,53 @@
+// Texts the shell actions hand to Explorer, the browser and Registry Editor.
+#include <gtest/gtest.h>
+
+#include "common/shell_rules.h"
+
+using namespace common;
+
+TEST(ShellRules, ExplorerGetsThePathAsOneQuotedArgument) {
+  EXPECT_EQ(ExplorerSelectArgument(L"C:\\a\\b.exe"), L"/select,\"C:\\a\\b.exe\"");
+  EXPECT_EQ(ExplorerSelectArgument(L"C:\\Program Files\\x y.exe"), L"/select,\"C:\\Program Files\\x y.exe\"");
+  // Commas and switch-like text stay inside the quotes.
+  EXPECT_EQ(ExplorerSelectArgument(L"C:\\a,/root,C:\\evil\\x.exe"), L"/select,\"C:\\a,/root,C:\\evil\\x.exe\"");
+  EXPECT_EQ(ExplorerSelectArgument(L""), L"/select,\"\"");
+  // A quote in the text cannot end the quoting early.
+  EXPECT_EQ(ExplorerSelectArgument(L"C:\\a\" /e,\"C:\\b"), L"/select,\"C:\\a /e,C:\\b\"");
+  EXPECT_EQ(ExplorerSelectArgument(L"C:\\文件\\程序.exe"), L"/select,\"C:\\文件\\程序.exe\"");
+}
+
+TEST(ShellRules, Utf8OfWideText) {
+  EXPECT_EQ(WideToUtf8(L""), "");
+  EXPECT_EQ(WideToUtf8(L"abc"), "abc");
+  EXPECT_EQ(WideToUtf8(L"\u00e9"), "\xC3\xA9");
+  EXPECT_EQ(WideToUtf8(L"中"), "\xE4\xB8\xAD");
+  EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x1F600))), "\xF0\x9F\x98\x80");
+  // A lone surrogate becomes U+FFFD.
+  EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(ShellRules, PercentEncodingKeepsOnlyUnreservedCharacters) {
+  EXPECT_EQ(PercentEncode("AZaz09-_.~"), "AZaz09-_.~");
+  EXPECT_EQ(PercentEncode("a b&c.exe"), "a%20b%26c.exe");
+  EXPECT_EQ(PercentEncode("=+/?#%"), "%3D%2B%2F%3F%23%25");
+  EXPECT_EQ(PercentEncode("\xE4\xB8\xAD"), "%E4%B8%AD");
+  EXPECT_EQ(PercentEncode(std::string("\x00\x7F\xFF", 3)), "%00%7F%FF");
+}
+
+TEST(ShellRules, SearchAddressCarriesTheWholeTextInTheQuery) {
+  const std::wstring prefix = L"https://www.google.com/search?hl=zh-CN&q=";
+  EXPECT_EQ(SearchAddress(L"notepad.exe"), prefix + L"notepad.exe");
+  // The ampersand does not start a parameter of its own: the name is searched whole.
+  EXPECT_EQ(SearchAddress(L"a b&c.exe"), prefix + L"a%20b%26c.exe");
+  EXPECT_EQ(SearchAddress(L"a&q=x"), prefix + L"a%26q%3Dx");
+  EXPECT_EQ(SearchAddress(L""), prefix);
+  EXPECT_EQ(SearchAddress(L"迅雷.exe"), prefix + L"%E8%BF%85%E9%9B%B7.exe");
+}
+
+TEST(ShellRules, IfeoKeyOfAnImageName) {
+  EXPECT_EQ(IfeoSubKey(L"notepad.exe"),
+            L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\notepad.exe");
+  EXPECT_EQ(IfeoKeyPath(L"notepad.exe"),
+            L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
+            L"Options\\notepad.exe");
+}
