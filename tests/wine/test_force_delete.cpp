@@ -7,42 +7,19 @@
 #include "common/force_delete.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
-#include "ui/handle.h"
 
 namespace {
 
 using Names = std::vector<std::wstring>;
+const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
-// Keeps the system's list of renames due at the next restart as it was before the test.
-class PendingRenamesKeeper {
- public:
-  PendingRenamesKeeper() { m_had = Read(m_type, m_data); }
-  ~PendingRenamesKeeper() {
-    ui::CRegKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
-    if (m_had)
-      ::RegSetValueExW(key.get(), kValue, 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else
-      ::RegDeleteValueW(key.get(), kValue);
-  }
-  // The current list as one text (its zero separators kept).
-  static std::wstring Current() {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!Read(type, data)) return {};
-    return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
-  }
-
- private:
-  static constexpr const wchar_t* kKey = L"System\\CurrentControlSet\\Control\\Session Manager";
-  static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
-  static bool Read(DWORD& type, std::vector<BYTE>& data) {
-    return rt::ReadValue(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, kValue, type, data);
-  }
-  bool m_had = false;
-  DWORD m_type = 0;
-  std::vector<BYTE> m_data;
-};
+// The system's list of renames due at the next restart, as one text (its zero separators kept).
+std::wstring PendingRenames() {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  rt::ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, KEY_WOW64_64KEY, L"PendingFileRenameOperations", type, data);
+  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+}
 
 }  // namespace
 
@@ -117,7 +94,8 @@ TEST(ForceDelete, PathsLongerThanAnyFixedBufferWork) {
 TEST(ForceDelete, AnImageInUseIsMovedAsideAndDeletedAtTheNextRestart) {
   wt::TempDir dir;
   const std::wstring exe = wt::CopyChild(dir, L"busy.exe");
-  PendingRenamesKeeper keeper;
+  // The list starts empty and is put back as it was at the end.
+  rt::TestValue renames(HKEY_LOCAL_MACHINE, kSessionManager, KEY_WOW64_64KEY, L"PendingFileRenameOperations");
   wt::Child child(wt::Quoted(exe));
   ASSERT_TRUE(child.started());
   wt::MessageLog log;
@@ -129,5 +107,5 @@ TEST(ForceDelete, AnImageInUseIsMovedAsideAndDeletedAtTheNextRestart) {
   EXPECT_NE(log.entries[0].text.find(L"下次重新启动"), std::wstring::npos);
   EXPECT_EQ(log.entries[0].caption, L"提示");
   EXPECT_EQ(log.entries[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
-  EXPECT_NE(PendingRenamesKeeper::Current().find(L"Morvane.tmp"), std::wstring::npos);
+  EXPECT_NE(PendingRenames().find(L"Morvane.tmp"), std::wstring::npos);
 }

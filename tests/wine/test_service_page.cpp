@@ -123,12 +123,9 @@ class TestService {
   bool m_created = false;
 };
 
-// The main dialog on tab 2, with the page's list and edit at hand.
-struct ServiceTab {
-  wt::MainDialog main;
-  CServicePage& page;
-  const ui::CListCtrl& list;
-  ServiceTab() : page(main.dlg().m_servicePage), list(page.List()) { main.SelectTab(2); }
+// The service page, with its list and description edit at hand.
+struct ServiceTab : wt::PageTab<CServicePage> {
+  ServiceTab() : PageTab(&CWardletDlg::m_servicePage, 2) {}
   HWND hwnd() const { return page.GetSafeHwnd(); }
   int Row(const TestService& s) const { return wt::FindRow(list, 1, s.name()); }
   std::wstring Cell(const TestService& s, int column) const {
@@ -137,15 +134,8 @@ struct ServiceTab {
   }
   std::wstring Edit() const { return page.GetDlgItem(IDC_SERVICE_DESCRIPTION).GetWindowText(); }
   void SetEdit(const std::wstring& text) const { page.GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(text); }
-  // Runs a menu command on the service's row (0: only opens the menu). While a test holds a
-  // MenuChooser it must pass it as seen: another one would end its hook.
-  void Run(const TestService& s, UINT command, wt::MenuChooser* seen = nullptr) const {
-    wt::RunRowCommand(hwnd(), list, Row(s), command, seen);
-  }
-  void Click(int row) const {
-    wt::SelectRow(list, row);
-    wt::ClickRow(hwnd(), list, row);
-  }
+  using PageTab::Run;
+  void Run(const TestService& s, UINT command, wt::MenuChooser* seen = nullptr) { Run(Row(s), command, seen); }
   // A row put in by hand: gone after the next refill.
   void AddMarker() const { list.InsertItem(list.GetItemCount(), L"marker"); }
   bool MarkerGone() const { return wt::FindRow(list, 0, L"marker") == -1; }
@@ -328,13 +318,13 @@ TEST(ServicePage, DeleteRemovesTheServiceAndCommandsOnAGoneServiceAreReported) {
   int row = tab.list.InsertItem(0, L"x");
   tab.list.SetItemText(row, 1, svc.name());
   tab.SetEdit(L"text");
-  wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_SET_DESCRIPTION);
+  tab.Run(row, IDM_SERVICE_SET_DESCRIPTION);
   EXPECT_EQ(messages.entries, Failure(tab, L"服务描述信息修改失败!"));
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), row);
   EXPECT_EQ(tab.Edit(), L"text");
   // Deleting it again fails, is reported and refreshes.
   messages.entries.clear();
-  wt::RunRowCommand(tab.hwnd(), tab.list, row, IDM_SERVICE_DELETE);
+  tab.Run(row, IDM_SERVICE_DELETE);
   EXPECT_EQ(messages.entries, Failure(tab, L"服务删除失败!"));
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), -1);
 }

@@ -107,6 +107,10 @@ struct PageTab {
   PageTab(Page CWardletDlg::*member, int tab) : page(main.dlg().*member), list(page.List()) { main.SelectTab(tab); }
   // Selects the row and chooses command from its menu (0: none); seen, if given, records the menu.
   void Run(int row, UINT command, MenuChooser* seen = nullptr) { RunRowCommand(page, list, row, command, seen); }
+  void Click(int row) {  // selects the row and clicks it (-1: the empty area), as the user does
+    SelectRow(list, row);
+    ClickRow(page, list, row);
+  }
 };
 
 // Folder of the test binary (the helper programs stand beside it), with a trailing backslash.
