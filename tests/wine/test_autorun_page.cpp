@@ -141,9 +141,9 @@ TEST(AutorunPage, DeleteRemovesExactlyTheRowsOwnValue) {
     ASSERT_GE(row, 0);
     p.Run(row, IDM_AUTORUN_DELETE);
     EXPECT_FALSE(rt::ValueExists(s.root, kRun, k64, s.name));
-    EXPECT_EQ(rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root)), -1);
+    EXPECT_EQ(rt::RowsWith(list, 1, NameCell(s.name)).size(), s.name == s.kept ? 1u : 0u);
     EXPECT_TRUE(rt::ValueExists(s.keptRoot, kRun, k64, s.kept));
-    EXPECT_GE(rt::RowWith(list, 1, NameCell(s.kept), 2, PathCell(s.keptRoot)), 0);
+    EXPECT_EQ(rt::RowsWith(list, 1, NameCell(s.kept), 2, PathCell(s.keptRoot)).size(), 1u);
   }
   EXPECT_TRUE(messages.entries.empty());
 }

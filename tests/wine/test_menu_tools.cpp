@@ -74,8 +74,9 @@ TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
     std::wstring message;
   };
   const Case cases[] = {
-      {IDM_REPAIR_FOLDER_OPTIONS, HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
-       {L"NoFolderOptions"}, 0, L"文件夹选项修复成功!"},
+      {IDM_REPAIR_FOLDER_OPTIONS, HKEY_CURRENT_USER,
+       L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", {L"NoFolderOptions"}, 0,
+       L"文件夹选项修复成功!"},
       {IDM_REPAIR_SHOW_HIDDEN, HKEY_LOCAL_MACHINE, kFolder + L"Hidden\\SHOWALL", {L"CheckedValue", L"DefaultValue"}, 1,
        L"显示\"所有文件和文件夹修复\"成功!"},
       {IDM_REPAIR_SHOW_SUPERHIDDEN, HKEY_LOCAL_MACHINE, kFolder + L"SuperHidden", {L"CheckedValue"}, 0,

@@ -42,9 +42,9 @@ void ExpectWholeRows(const ui::CListCtrl& list) {
 TEST(ProcessList, ShowsTheTestProcessAndItsChildWithNamePidParentAndPath) {
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
-  wt::MainDialog main;
-  CProcessPage& page = main.dlg().m_processPage;
-  const ui::CListCtrl& list = page.ProcessList();
+  wt::ProcessTab t;
+  CProcessPage& page = t.page;
+  const ui::CListCtrl& list = t.list;
   page.RefreshProcessList();
   ExpectWholeRows(list);
 
@@ -66,9 +66,9 @@ TEST(ProcessList, ShowsTheTestProcessAndItsChildWithNamePidParentAndPath) {
 }
 
 TEST(ProcessList, ProcessesEndingDuringARefreshLeaveWholeRows) {
-  wt::MainDialog main;
-  CProcessPage& page = main.dlg().m_processPage;
-  const ui::CListCtrl& list = page.ProcessList();
+  wt::ProcessTab t;
+  CProcessPage& page = t.page;
+  const ui::CListCtrl& list = t.list;
   // Another thread starts short-lived children and ends some at once, so that processes vanish
   // between the snapshot and the opening of each row.
   std::atomic<bool> stop{false};

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "ui/handle.h"
@@ -88,9 +89,8 @@ std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key, REGSAM 
 }
 
 bool ValueExists(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name) {
-  for (const auto& n : ValueNames(root, key, view))
-    if (n == name) return true;
-  return false;
+  const std::vector<std::wstring> names = ValueNames(root, key, view);
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 bool ReadValue(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name, DWORD& type,

@@ -236,13 +236,13 @@ TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
   wt::MenuChooser seen;
   auto enabledControls = [&] {
     tab.Run(svc, 0, &seen);
+    EXPECT_EQ(seen.lastMenuId, static_cast<UINT>(IDR_MENU_SERVICE));
     std::vector<UINT> enabled;
     for (UINT c : {IDM_SERVICE_START, IDM_SERVICE_STOP, IDM_SERVICE_PAUSE, IDM_SERVICE_RESUME})
       if (!seen.IsGreyed(c)) enabled.push_back(c);
     return enabled;
   };
   EXPECT_EQ(enabledControls(), std::vector<UINT>{IDM_SERVICE_START});  // stopped, manual
-  EXPECT_EQ(seen.lastMenuId, static_cast<UINT>(IDR_MENU_SERVICE));
   EXPECT_EQ(seen.items.size(), 14u);
   EXPECT_TRUE(seen.IsChecked(IDM_SERVICE_MANUAL) && seen.IsGreyed(IDM_SERVICE_MANUAL));
   EXPECT_FALSE(seen.IsChecked(IDM_SERVICE_AUTO) || seen.IsGreyed(IDM_SERVICE_AUTO));

@@ -51,7 +51,8 @@ TEST(ShellActions, ProcessAndModuleCommandsHandPathsAndNamesToTheShellAndClipboa
     int nameColumn, pathColumn;
     UINT menu, properties, locate, search;
   } menus[] = {
-      {t.list, Tab::kName, Tab::kPath, IDR_MENU_PROCESS, IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_SEARCH},
+      {t.list, Tab::kName, Tab::kPath, IDR_MENU_PROCESS, IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE,
+       IDM_PROCESS_SEARCH},
       {t.modules, Tab::kModuleName, Tab::kModulePath, IDR_MENU_MODULE, IDM_MODULE_PROPERTIES, IDM_MODULE_LOCATE,
        IDM_MODULE_SEARCH}};
   for (const Menu& m : menus) {
@@ -109,7 +110,8 @@ TEST(ShellActions, CopyingAnEmptyTextConfirmsAndAClipboardHeldElsewhereIsReporte
   // Another thread holds the clipboard open: the copy is refused and the clipboard left alone.
   common::CopyTextToClipboard(owner.hwnd, L"before", L"first");
   log.entries.clear();
-  ui::CHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ui::CHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ui::CHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread holder([&] {
     BOOL open = ::OpenClipboard(nullptr);
     ::SetEvent(held.get());
