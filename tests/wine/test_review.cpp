@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "pages/port/port_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 
@@ -31,4 +32,23 @@ TEST(Review, StartupPathKeepsTrailingNonAsciiSpace) {
   row = wt::FindRow(list, 1, L"WardletT Review Plain");
   ASSERT_GE(row, 0);
   EXPECT_EQ(list.GetItemText(row, 3), L"C:\\Windows\\System32\\ctfmon.exe");
+}
+
+// The network-information library is the system's own: a DLL of that name planted beside the
+// program is never loaded (it would run with the program's rights).
+TEST(Review, PortPageLoadsTheNetworkLibraryFromTheSystemOnly) {
+  const std::wstring name = L"wardlet_review_plant.dll";
+  const std::wstring planted = wt::ExeDir() + name;
+  ASSERT_TRUE(::CopyFileW((wt::ExeDir() + L"wardlet_child.exe").c_str(), planted.c_str(), FALSE));
+  {
+    wt::MessageLog messages;
+    wt::ShellLog shell;
+    wt::MainDialog main;
+    CPortPage::SetNetworkLibrary(name);
+    main.SelectTab(5);
+    CPortPage::SetNetworkLibrary(L"iphlpapi.dll");
+    EXPECT_TRUE(messages.Has(port::kLibraryMissingText));
+    EXPECT_FALSE(messages.Has(port::kTablesMissingText));
+  }
+  EXPECT_TRUE(::DeleteFileW(planted.c_str()));
 }
