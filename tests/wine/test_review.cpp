@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "common/force_delete.h"
 #include "pages/port/port_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
+#include "ui/handle.h"
 
 namespace {
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -51,4 +53,27 @@ TEST(Review, PortPageLoadsTheNetworkLibraryFromTheSystemOnly) {
     EXPECT_FALSE(messages.Has(port::kTablesMissingText));
   }
   EXPECT_TRUE(::DeleteFileW(planted.c_str()));
+}
+
+// A name that ends in a dot or a blank exists only under its exact form (the ordinary path rules
+// drop the ending and name another file): force deletion removes that file and never its twin.
+TEST(Review, ForceDeleteTakesTheExactNameNotItsTwin) {
+  wt::TempDir dir;
+  for (const wchar_t* ending : {L".", L" "}) {
+    const std::wstring twin = dir.path() + L"victim.txt";
+    const std::wstring exact = twin + ending;
+    ui::CFileHandle a(::CreateFileW(twin.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ui::CFileHandle b(::CreateFileW((L"\\\\?\\" + exact).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr));
+    ASSERT_TRUE(a && b);
+    a.reset();
+    b.reset();
+    wt::MessageLog messages;
+    common::ForceDeleteFile(exact, nullptr);
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_NE(::GetFileAttributesW(twin.c_str()), INVALID_FILE_ATTRIBUTES) << "the twin went";
+    EXPECT_EQ(::GetFileAttributesW((L"\\\\?\\" + exact).c_str()), INVALID_FILE_ATTRIBUTES) << "the file stayed";
+    ::DeleteFileW(twin.c_str());
+    ::DeleteFileW((L"\\\\?\\" + exact).c_str());
+  }
 }
