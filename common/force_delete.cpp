@@ -8,9 +8,12 @@
 namespace common {
 namespace {
 
-// Long paths are made full and get the \\?\ prefix, so that no length limit applies.
+// Plain full paths get the \\?\ prefix, so that the exact name is used; other long paths are
+// made full first. Either way no length limit applies.
 std::wstring LongPath(const std::wstring& path) {
-  if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (std::wstring exact = ExactPathForm(path); !exact.empty()) return exact;
+  if (path.size() < MAX_PATH - 12) return path;
   DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (n == 0) return path;
   std::wstring full(n, L'\0');
@@ -37,7 +40,8 @@ void ForceDeleteFile(const std::wstring& path, HWND owner) {
     ReportFailure(owner);
     return;
   }
-  const std::wstring temp = LongPath(FreeTempName(FolderOf(path), Exists));
+  const std::wstring shownTemp = FreeTempName(FolderOf(path), Exists);
+  const std::wstring temp = LongPath(shownTemp);
   if (!::MoveFileExW(source.c_str(), temp.c_str(), 0)) {
     // The file could not be moved aside: an ordinary delete is the last try.
     if (!::DeleteFileW(source.c_str())) ReportFailure(owner);
@@ -46,7 +50,7 @@ void ForceDeleteFile(const std::wstring& path, HWND owner) {
   ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file is deleted too
   if (::DeleteFileW(temp.c_str())) return;
   if (::MoveFileExW(temp.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    ui::ShowMessage(owner, L"文件正在使用，无法立即删除；已改名为 " + temp + L"，将在下次重新启动时删除。",
+    ui::ShowMessage(owner, L"文件正在使用，无法立即删除；已改名为 " + shownTemp + L"，将在下次重新启动时删除。",
                     L"提示", MB_OK | MB_ICONINFORMATION);
     return;
   }

@@ -16,4 +16,22 @@ std::wstring FreeTempName(const std::wstring& folder, const std::function<bool(c
   return name;
 }
 
+std::wstring ExactPathForm(const std::wstring& path) {
+  const wchar_t letter = path.empty() ? L'\0' : static_cast<wchar_t>(path[0] | 0x20);
+  const bool drive = path.size() > 3 && letter >= L'a' && letter <= L'z' && path[1] == L':' && path[2] == L'\\';
+  const bool unc = !drive && path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' &&
+                   path[2] != L'.';
+  if (!drive && !unc) return {};
+  const size_t start = drive ? 3 : 2;
+  if (path.find(L'/') != std::wstring::npos) return {};
+  for (size_t at = start;;) {
+    const size_t end = path.find(L'\\', at);
+    const std::wstring element = path.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+    if (element.empty() || element == L"." || element == L"..") return {};
+    if (end == std::wstring::npos) break;
+    at = end + 1;
+  }
+  return unc ? L"\\\\?\\UNC\\" + path.substr(2) : L"\\\\?\\" + path;
+}
+
 }  // namespace common

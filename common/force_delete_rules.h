@@ -13,4 +13,9 @@ std::wstring FolderOf(const std::wstring& path);
 // whose name exists() denies, so that no file already there is replaced.
 std::wstring FreeTempName(const std::wstring& folder, const std::function<bool(const std::wstring&)>& exists);
 
+// The \\?\ form of a full path written out plainly (a drive or UNC path, backslashes only, no
+// empty, "." or ".." element): it names exactly that file, where the ordinary rules would drop a
+// trailing dot or blank of a name and so name another file. Empty for any other path.
+std::wstring ExactPathForm(const std::wstring& path);
+
 }  // namespace common

@@ -37,6 +37,16 @@ std::wstring& NetworkLibrary() {
   return name;
 }
 
+// The library as the system's own copy: loaded by its bare name, it would be looked for in the
+// program's folder first, where a planted DLL of that name would run with the program's rights.
+std::wstring SystemLibraryPath(const std::wstring& name) {
+  UINT n = ::GetSystemDirectoryW(nullptr, 0);
+  std::wstring dir(n, L'\0');
+  n = n ? ::GetSystemDirectoryW(dir.data(), n) : 0;
+  dir.resize(n < dir.size() ? n : 0);
+  return dir + L"\\" + name;
+}
+
 TableFunction TableEntry(HMODULE library, const char* name) {
   return reinterpret_cast<TableFunction>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
 }
@@ -99,7 +109,7 @@ void CPortPage::LoadLocations() {
 }
 
 void CPortPage::FillRows() {
-  CLibrary library(::LoadLibraryW(NetworkLibrary().c_str()));
+  CLibrary library(::LoadLibraryW(SystemLibraryPath(NetworkLibrary()).c_str()));
   if (!library) {
     ui::ShowMessage(m_hWnd, port::kLibraryMissingText, port::kErrorCaption, MB_ICONERROR);
     return;

@@ -29,9 +29,9 @@ bool ForbidRunning(const std::wstring& imageName) {
                         nullptr) != ERROR_SUCCESS)
     return false;
   const std::wstring marker = kForbidMarker;
-  ::RegSetValueExW(key.get(), L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(marker.c_str()),
-                   static_cast<DWORD>((marker.size() + 1) * sizeof(wchar_t)));
-  return true;
+  // The confirmation follows only a marker that is really in place.
+  return ::RegSetValueExW(key.get(), L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(marker.c_str()),
+                          static_cast<DWORD>((marker.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace process

@@ -22,7 +22,7 @@ bool EndProcessAndWait(DWORD pid);
 
 // Writes "Debugger" = kForbidMarker under the program's IFEO key of HKEY_LOCAL_MACHINE, creating
 // the key volatile. An empty name, or one that is not a bare file name, writes nothing. True when
-// the key was created or opened.
+// the value was written.
 bool ForbidRunning(const std::wstring& imageName);
 
 }  // namespace process

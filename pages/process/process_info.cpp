@@ -36,9 +36,11 @@ std::optional<std::wstring> FindProcessImagePath(DWORD pid) {
   return std::nullopt;
 }
 
+// "\SystemRoot" is the system's own Windows directory; on a terminal server a program that is not
+// marked terminal-server aware gets a private per-user folder from GetWindowsDirectory.
 std::wstring NormalizeImagePath(const std::wstring& path) {
   wchar_t dir[MAX_PATH] = {};
-  UINT n = ::GetWindowsDirectoryW(dir, MAX_PATH);
+  UINT n = ::GetSystemWindowsDirectoryW(dir, MAX_PATH);
   return process::NormalizeImagePath(path, std::wstring(dir, n < MAX_PATH ? n : 0));
 }
 
