@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "ipdb/ipdb.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -11,13 +14,25 @@ class CPortPage : public ui::CDialog {
   CPortPage() : ui::CDialog(IDD_PORT_PAGE) {}
 
   void SetupLists();
+  // Reloads the location database and refills the list from the system's endpoint tables.
   void RefreshConnectionTable();
 
   const ui::CListCtrl& List() const { return m_list; }
 
+  // The network-information library the refresh loads ("iphlpapi.dll"); tests name another to
+  // see the failures.
+  static void SetNetworkLibrary(const std::wstring& name);
+
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
+  bool OnNotify(NMHDR* nm, LRESULT& result) override;
+  bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
+  void LoadLocations();
+  void FillRows();
+  void OnKillProcess();
+
+  CIpLocationDb m_db;
   ui::CListCtrl m_list;
 };
