@@ -42,12 +42,8 @@ TEST(ValueNameCell, NulsShowVisiblyBackslashesThatCouldBeMisreadAreDoubledAndEve
   // Every name of up to six characters over the alphabet that matters maps back from its own cell.
   const wchar_t alphabet[] = {L'\\', L'0', L'\0', L'a'};
   std::vector<std::wstring> names = {L""};
-  for (size_t len = 1, start = 0; len <= 6; ++len) {
-    size_t end = names.size();
-    for (size_t i = start; i < end; ++i)
-      for (wchar_t c : alphabet) names.push_back(names[i] + c);
-    start = end;
-  }
+  for (size_t i = 0; names[i].size() < 6; ++i)
+    for (wchar_t c : alphabet) names.push_back(names[i] + c);
   std::vector<std::wstring> cells;
   for (const auto& n : names) {
     std::wstring cell = ShowValueName(n);

@@ -12,7 +12,7 @@ TEST(WindowRules, HandleTextIsPlainSignedDecimalAndReadsBackWhole) {
   // Never hexadecimal, no leading zeros.
   for (const auto& [value, text] : {std::pair<long long, const wchar_t*>{0, L"0"}, {65552, L"65552"}, {0x00A0, L"160"},
                                     {-2147483647 - 1, L"-2147483648"}, {0x123456789ALL, L"78187493530"}})
-    EXPECT_EQ(HandleText(value), text);
+    EXPECT_EQ(HandleText(value), text) << value;
   for (long long v : {0LL, 1LL, 65552LL, static_cast<long long>(INT_MAX), static_cast<long long>(INT_MIN), -1LL,
                       -65536LL}) {
     EXPECT_EQ(ParseHandleText(HandleText(v), 32), v) << v;
