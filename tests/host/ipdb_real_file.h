@@ -3,14 +3,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <system_error>
 
 namespace ipdb_test {
 
-// WARDLET_QQWRY names the file; otherwise build/data/QQwry.dat under the
-// repository root, found from this source file's place or from the working
-// folder upwards. Empty when there is none.
+// WARDLET_QQWRY names the file; otherwise build/data/QQwry.dat under the repository root, found
+// from this source file's place or from the working folder upwards. Empty when there is none.
 inline std::filesystem::path FindRealDatabase() {
   namespace fs = std::filesystem;
   std::error_code error;
@@ -18,8 +16,7 @@ inline std::filesystem::path FindRealDatabase() {
     return fs::is_regular_file(named, error) ? fs::path(named) : fs::path();
   }
   const fs::path relative = fs::path("build") / "data" / "QQwry.dat";
-  const fs::path source(__FILE__);
-  if (source.is_absolute()) {
+  if (const fs::path source(__FILE__); source.is_absolute()) {
     const fs::path candidate = source.parent_path().parent_path().parent_path() / relative;
     if (fs::is_regular_file(candidate, error)) return candidate;
   }

@@ -1,10 +1,8 @@
-// The startup-item page's keys and the file-path column of its rows.
+// The startup-item page's keys and the registry paths shown for them.
 #include <gtest/gtest.h>
 
-#include "common/path_rules.h"
 #include "pages/autorun/autorun_rules.h"
 
-using common::CleanAutorunPath;
 using common::RegRoot;
 
 TEST(AutorunKeys, SixKeysCurrentUserFirstRunBeforeRunOnce) {
@@ -31,21 +29,9 @@ TEST(AutorunKeys, RegistryPathsAreRootPrefixAndKey) {
   // Every shown path splits back into its root and key for delete.
   for (const auto& k : keys) {
     for (const wchar_t* kernel : {L"", L"\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\X"}) {
-      common::KeyPathParts parts = common::SplitKeyPath(common::ShownKeyPath(k.root, k.key, kernel));
+      const common::KeyPathParts parts = common::SplitKeyPath(common::ShownKeyPath(k.root, k.key, kernel));
       EXPECT_EQ(parts.root, k.root);
       EXPECT_EQ(parts.key.substr(0, 9), L"Software\\");
     }
   }
-}
-
-// Cases of the startup page beyond those the shared path-rule tests cover.
-TEST(AutorunFilePath, StartupExamplesAndEdgeCases) {
-  EXPECT_EQ(CleanAutorunPath(L"C:\\WINDOWS\\system32\\ctfmon.exe"), L"C:\\WINDOWS\\system32\\ctfmon.exe");
-  EXPECT_EQ(CleanAutorunPath(L"\"C:\\Program Files\\App\\app.exe\" /min"), L"C:\\Program Files\\App\\app.exe ");
-  EXPECT_EQ(CleanAutorunPath(L"\"C:\\Program Files\\App\\app.exe\" tray"), L"C:\\Program Files\\App\\app.exe tray");
-  EXPECT_EQ(CleanAutorunPath(L"%SystemRoot%\\system32\\x.exe"), L"%SystemRoot%\\system32\\x.exe");
-  EXPECT_EQ(CleanAutorunPath(L"a.exe   /s   "), L"a.exe   ");  // no blank trimmed after the cut
-  EXPECT_EQ(CleanAutorunPath(L"a.exe -x /y"), L"a.exe -x ");   // the "/" rule comes first
-  std::wstring line = L"C:\\" + std::wstring(300, L'd') + L"\\x.exe";
-  EXPECT_EQ(CleanAutorunPath(line), line);
 }

@@ -8,12 +8,10 @@
 using namespace common;
 
 TEST(ForceDeleteRules, FolderKeepsDriveAndTrailingSeparator) {
-  EXPECT_EQ(FolderOf(L"C:\\a\\b.exe"), L"C:\\a\\");
-  EXPECT_EQ(FolderOf(L"D:\\x.txt"), L"D:\\");
-  EXPECT_EQ(FolderOf(L"C:x.txt"), L"C:");
-  EXPECT_EQ(FolderOf(L"x.txt"), L"");
-  EXPECT_EQ(FolderOf(L""), L"");
-  EXPECT_EQ(FolderOf(L"\\\\server\\share\\f"), L"\\\\server\\share\\");
+  for (const auto& [path, folder] : {std::pair<const wchar_t*, const wchar_t*>{L"C:\\a\\b.exe", L"C:\\a\\"},
+                                     {L"D:\\x.txt", L"D:\\"}, {L"C:x.txt", L"C:"}, {L"x.txt", L""}, {L"", L""},
+                                     {L"\\\\server\\share\\f", L"\\\\server\\share\\"}})
+    EXPECT_EQ(FolderOf(path), folder) << path;
 }
 
 TEST(ForceDeleteRules, TempNameNeverReplacesAnExistingFile) {
@@ -22,8 +20,7 @@ TEST(ForceDeleteRules, TempNameNeverReplacesAnExistingFile) {
   EXPECT_EQ(FreeTempName(L"C:\\a\\", exists), L"C:\\a\\Morvane.tmp");
   present.insert(L"C:\\a\\Morvane.tmp");
   EXPECT_EQ(FreeTempName(L"C:\\a\\", exists), L"C:\\a\\Morvane.1.tmp");
-  present.insert(L"C:\\a\\Morvane.1.tmp");
-  present.insert(L"C:\\a\\Morvane.2.tmp");
+  present.insert({L"C:\\a\\Morvane.1.tmp", L"C:\\a\\Morvane.2.tmp"});
   EXPECT_EQ(FreeTempName(L"C:\\a\\", exists), L"C:\\a\\Morvane.3.tmp");
   EXPECT_EQ(FreeTempName(L"", exists), L"Morvane.tmp");
 }

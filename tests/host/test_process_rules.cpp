@@ -2,40 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "pages/process/process_rules.h"
 #include "res/resource.h"
 
 using namespace process;
 
-TEST(ProcessRules, PriorityNamesAndFallbackToBasePriority) {
-  EXPECT_EQ(PriorityText(256, 8), L"实时");
-  EXPECT_EQ(PriorityText(128, 8), L"高");
-  EXPECT_EQ(PriorityText(32768, 8), L"高于标准");
-  EXPECT_EQ(PriorityText(32, 8), L"标准");
-  EXPECT_EQ(PriorityText(0x4000, 8), L"低");
-  EXPECT_EQ(PriorityText(64, 4), L"Idle");
-  EXPECT_EQ(PriorityText(0, 8), L"8");
-  EXPECT_EQ(PriorityText(0x1234, 13), L"13");
-}
-
-TEST(ProcessRules, MemoryInWholeKilobytes) {
-  EXPECT_EQ(MemoryText(1048575), L"1023");
-  EXPECT_EQ(MemoryText(1048576), L"1024");
-  EXPECT_EQ(MemoryText(0), L"0");
-  EXPECT_EQ(MemoryText(5ull << 40), L"5368709120");
-}
-
-TEST(ProcessRules, TimeOfDayIsZeroPadded) {
+TEST(ProcessRules, CellTexts) {
+  // Priority names, else the base priority.
+  const std::tuple<unsigned long, long, const wchar_t*> priorities[] = {
+      {256, 8, L"实时"}, {128, 8, L"高"}, {32768, 8, L"高于标准"}, {32, 8, L"标准"},
+      {0x4000, 8, L"低"}, {64, 4, L"Idle"}, {0, 8, L"8"}, {0x1234, 13, L"13"}};
+  for (const auto& [cls, base, text] : priorities) EXPECT_EQ(PriorityText(cls, base), text) << cls;
+  // Memory in whole kilobytes.
+  for (const auto& [bytes, text] : {std::pair<unsigned long long, const wchar_t*>{1048575, L"1023"}, {1048576, L"1024"},
+                                     {0, L"0"}, {5ull << 40, L"5368709120"}})
+    EXPECT_EQ(MemoryText(bytes), text) << bytes;
   EXPECT_EQ(TimeOfDayText(8, 0, 0), L"08:00:00");
   EXPECT_EQ(TimeOfDayText(7, 30, 5), L"07:30:05");
   EXPECT_EQ(TimeOfDayText(23, 59, 59), L"23:59:59");
-}
-
-TEST(ProcessRules, UserIsAccountOfDomainWhateverTheLength) {
   EXPECT_EQ(UserText(L"SYSTEM", L"NT AUTHORITY"), L"SYSTEM of NT AUTHORITY");
-  std::wstring longName(300, L'a');
-  EXPECT_EQ(UserText(longName, L"D"), longName + L" of D");
+  EXPECT_EQ(UserText(std::wstring(300, L'a'), L"D"), std::wstring(300, L'a') + L" of D");
 }
 
 TEST(ProcessRules, NormalizesKernelPrefixesCaseSensitively) {
@@ -48,27 +36,22 @@ TEST(ProcessRules, NormalizesKernelPrefixesCaseSensitively) {
 }
 
 TEST(ProcessRules, MenuGreying) {
-  auto has = [](const std::vector<unsigned>& v, unsigned id) { return std::find(v.begin(), v.end(), id) != v.end(); };
-  auto g = ProcessMenuGreyed(L"1234", L"56", L"");
-  EXPECT_TRUE(has(g, IDM_PROCESS_PROPERTIES));
-  EXPECT_TRUE(has(g, IDM_PROCESS_LOCATE));
-  EXPECT_TRUE(has(g, IDM_PROCESS_COPY_PATH));
-  EXPECT_FALSE(has(g, IDM_PROCESS_FORCE_DELETE));
-  EXPECT_FALSE(has(g, IDM_PROCESS_SEARCH));
-  EXPECT_FALSE(has(g, IDM_PROCESS_KILL));
-
-  g = ProcessMenuGreyed(L"4", L"0", L"C:\\x.exe");
-  EXPECT_TRUE(has(g, IDM_PROCESS_KILL));
-  EXPECT_TRUE(has(g, IDM_PROCESS_FORBID));
-  EXPECT_FALSE(has(g, IDM_PROCESS_LOCATE));
-  EXPECT_TRUE(has(ProcessMenuGreyed(L"0", L"0", L""), IDM_PROCESS_KILL));
-  EXPECT_TRUE(ProcessMenuGreyed(L"00", L"10", L"x").empty());  // whole-text comparison
+  auto greyed = [](const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
+    std::vector<unsigned> ids = ProcessMenuGreyed(pid, parent, path);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  };
+  EXPECT_EQ(greyed(L"1234", L"56", L""), (std::vector<unsigned>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE,
+                                                               IDM_PROCESS_COPY_PATH}));
+  EXPECT_EQ(greyed(L"4", L"0", L"C:\\x.exe"), (std::vector<unsigned>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
+  EXPECT_EQ(greyed(L"0", L"0", L""), (std::vector<unsigned>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID,
+                                                           IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE,
+                                                           IDM_PROCESS_COPY_PATH}));
+  EXPECT_TRUE(greyed(L"00", L"10", L"x").empty());  // whole-text comparison
 }
 
 TEST(ProcessRules, CellToLongReadsLikeAtol) {
-  EXPECT_EQ(CellToLong(L"1234"), 1234);
-  EXPECT_EQ(CellToLong(L"  42abc"), 42);
-  EXPECT_EQ(CellToLong(L"-7"), -7);
-  EXPECT_EQ(CellToLong(L""), 0);
-  EXPECT_EQ(CellToLong(L"abc"), 0);
+  for (const auto& [cell, value] : {std::pair<const wchar_t*, long>{L"1234", 1234}, {L"  42abc", 42}, {L"-7", -7},
+                                    {L"", 0}, {L"abc", 0}})
+    EXPECT_EQ(CellToLong(cell), value) << cell;
 }

@@ -17,63 +17,33 @@ TEST(RegistryKeyPath, SplitsAtTheFirstBackslashAndKnowsTwoRootsExactly) {
   p = SplitKeyPath(L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
   EXPECT_EQ(p.root, RegRoot::LocalMachine);
   EXPECT_EQ(p.key, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-  EXPECT_EQ(SplitKeyPath(L"hkey_local_machine\\Software").root, RegRoot::Unknown);
-  EXPECT_EQ(SplitKeyPath(L"HKEY_USERS\\.DEFAULT").root, RegRoot::Unknown);
-  EXPECT_EQ(SplitKeyPath(L"HKLM\\Software").root, RegRoot::Unknown);
-}
-
-TEST(RegistryKeyPath, APathWithoutAKeyCannotBeOpened) {
-  // An empty key would open the root itself and act on its values.
-  EXPECT_EQ(SplitKeyPath(L"").root, RegRoot::Unknown);
-  EXPECT_EQ(SplitKeyPath(L"HKEY_CURRENT_USER").root, RegRoot::Unknown);
-  EXPECT_EQ(SplitKeyPath(L"HKEY_CURRENT_USER\\").root, RegRoot::Unknown);
-  EXPECT_EQ(SplitKeyPath(L"\\Software").root, RegRoot::Unknown);
-}
-
-TEST(RegistryKeyPath, RootPrefixesEndInOneBackslashAndSplitBack) {
+  // Any other root, and a path without a key (which would open the root itself and act on its values).
+  for (const wchar_t* path : {L"hkey_local_machine\\Software", L"HKEY_USERS\\.DEFAULT", L"HKLM\\Software", L"",
+                              L"HKEY_CURRENT_USER", L"HKEY_CURRENT_USER\\", L"\\Software"})
+    EXPECT_EQ(SplitKeyPath(path).root, RegRoot::Unknown) << path;
   EXPECT_EQ(RootPrefix(RegRoot::CurrentUser), L"HKEY_CURRENT_USER\\");
   EXPECT_EQ(RootPrefix(RegRoot::LocalMachine), L"HKEY_LOCAL_MACHINE\\");
   EXPECT_EQ(RootPrefix(RegRoot::Unknown), L"");
-  for (RegRoot r : {RegRoot::CurrentUser, RegRoot::LocalMachine}) {
-    KeyPathParts p = SplitKeyPath(RootPrefix(r) + L"A\\B");
-    EXPECT_EQ(p.root, r);
-    EXPECT_EQ(p.key, L"A\\B");
+}
+
+TEST(ValueNameCell, NulsShowVisiblyBackslashesThatCouldBeMisreadAreDoubledAndEveryCellMapsBack) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"\0Hidden"s, L"\\0Hidden"}, {L"a\0b\0"s, L"a\\0b\\0"}, {L"\0"s, L"\\0"}, {L"", L""},
+      {L"ctfmon", L"ctfmon"}, {L"C:\\Tools\\a.exe", L"C:\\Tools\\a.exe"}, {L"trailing\\", L"trailing\\"},
+      {L"输入法", L"输入法"},
+      {L"a\\0b", L"a\\\\0b"},    // a literal backslash-zero
+      {L"\\\0"s, L"\\\\\\0"},    // a backslash before a NUL
+      {L"x\\\\y", L"x\\\\\\y"},  // two backslashes before a letter
+  };
+  for (const auto& [name, cell] : cases) {
+    EXPECT_EQ(ShowValueName(name), cell);
+    EXPECT_EQ(ValueNameFromCell(cell), name) << std::string(cell.begin(), cell.end());
   }
-}
-
-TEST(ValueNameCell, ShowsNulCharactersVisibly) {
-  EXPECT_EQ(ShowValueName(L"\0Hidden"s), L"\\0Hidden");
-  EXPECT_EQ(ShowValueName(L"a\0b\0"s), L"a\\0b\\0");
-  EXPECT_EQ(ShowValueName(L"\0"s), L"\\0");
-  EXPECT_EQ(ShowValueName(L""), L"");
-}
-
-TEST(ValueNameCell, LeavesOrdinaryNamesAndLoneBackslashesAlone) {
-  EXPECT_EQ(ShowValueName(L"ctfmon"), L"ctfmon");
-  EXPECT_EQ(ShowValueName(L"C:\\Tools\\a.exe"), L"C:\\Tools\\a.exe");
-  EXPECT_EQ(ShowValueName(L"trailing\\"), L"trailing\\");
-  EXPECT_EQ(ShowValueName(L"输入法"), L"输入法");
-}
-
-TEST(ValueNameCell, EscapesTheBackslashesThatCouldBeMisread) {
-  EXPECT_EQ(ShowValueName(L"a\\0b"), L"a\\\\0b");           // a literal backslash-zero
-  EXPECT_EQ(ShowValueName(L"\\\0"s), L"\\\\\\0");           // a backslash before a NUL
-  EXPECT_EQ(ShowValueName(L"x\\\\y"), L"x\\\\\\y");         // two backslashes before a letter
-  EXPECT_EQ(ValueNameFromCell(L"a\\\\0b"), L"a\\0b");
-  EXPECT_EQ(ValueNameFromCell(L"\\0Hidden"), L"\0Hidden"s);
-  EXPECT_EQ(ValueNameFromCell(L"C:\\Tools\\a.exe"), L"C:\\Tools\\a.exe");
-}
-
-TEST(ValueNameCell, EveryNameOfBackslashesZerosAndNulsRoundTrips) {
-  // All names of up to six characters over the alphabet that matters, and each maps to its own cell.
+  // Every name of up to six characters over the alphabet that matters maps back from its own cell.
   const wchar_t alphabet[] = {L'\\', L'0', L'\0', L'a'};
   std::vector<std::wstring> names = {L""};
-  for (size_t len = 1, start = 0; len <= 6; ++len) {
-    size_t end = names.size();
-    for (size_t i = start; i < end; ++i)
-      for (wchar_t c : alphabet) names.push_back(names[i] + c);
-    start = end;
-  }
+  for (size_t i = 0; names[i].size() < 6; ++i)
+    for (wchar_t c : alphabet) names.push_back(names[i] + c);
   std::vector<std::wstring> cells;
   for (const auto& n : names) {
     std::wstring cell = ShowValueName(n);
@@ -85,22 +55,16 @@ TEST(ValueNameCell, EveryNameOfBackslashesZerosAndNulsRoundTrips) {
   EXPECT_EQ(std::adjacent_find(cells.begin(), cells.end()), cells.end());
 }
 
-TEST(ValueDataText, TextTypesEndAtTheirFirstZeroCharacter) {
-  EXPECT_TRUE(IsTextType(1));   // REG_SZ
-  EXPECT_TRUE(IsTextType(2));   // REG_EXPAND_SZ
-  EXPECT_TRUE(IsTextType(7));   // REG_MULTI_SZ
-  EXPECT_FALSE(IsTextType(3));  // REG_BINARY
-  EXPECT_FALSE(IsTextType(4));  // REG_DWORD
-  EXPECT_FALSE(IsTextType(0));  // REG_NONE
+TEST(ValueDataText, TextEndsAtTheFirstZeroWithinTheBytesReturned) {
+  for (uint32_t type : {1u, 2u, 7u}) EXPECT_TRUE(IsTextType(type)) << type;   // REG_SZ, _EXPAND_SZ, _MULTI_SZ
+  for (uint32_t type : {0u, 3u, 4u}) EXPECT_FALSE(IsTextType(type)) << type;  // REG_NONE, _BINARY, _DWORD
   const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0};
   EXPECT_EQ(TextUpToZero(multi, sizeof multi), L"a中");
   const unsigned char unterminated[] = {'C', 0, ':', 0};
   EXPECT_EQ(TextUpToZero(unterminated, sizeof unterminated), L"C:");
   EXPECT_EQ(TextUpToZero(unterminated, 3), L"C");  // an odd last byte is no character
   EXPECT_EQ(TextUpToZero(unterminated, 0), L"");
-}
-
-TEST(ValueDataText, OtherTypesEndAtTheirFirstZeroByteWithinTheBytesReturned) {
+  // Other types end at their first zero byte.
   const unsigned char binary[] = {'e', 'v', 'i', 'l', 0, 'x'};
   EXPECT_EQ(BytesUpToZero(binary, sizeof binary), "evil");
   EXPECT_EQ(BytesUpToZero(binary, 2), "ev");
@@ -113,9 +77,9 @@ TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
   const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"));
   EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\WOW6432NODE"));
-  EXPECT_FALSE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
-  EXPECT_FALSE(IsWow64Redirected(L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Nodes\\X"));
-  EXPECT_FALSE(IsWow64Redirected(L""));
+  for (const wchar_t* name : {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                              L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Nodes\\X", L""})
+    EXPECT_FALSE(IsWow64Redirected(name)) << name;
   EXPECT_EQ(Wow64KeyPath(run), L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
   EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"),
             L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");

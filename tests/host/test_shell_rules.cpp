@@ -1,4 +1,4 @@
-// Texts the shell actions hand to Explorer, the browser and Registry Editor.
+// Texts the shell actions hand to Explorer and the browser.
 #include <gtest/gtest.h>
 
 #include "common/shell_rules.h"
@@ -16,22 +16,18 @@ TEST(ShellRules, ExplorerGetsThePathAsOneQuotedArgument) {
   EXPECT_EQ(ExplorerSelectArgument(L"C:\\文件\\程序.exe"), L"/select,\"C:\\文件\\程序.exe\"");
 }
 
-TEST(ShellRules, Utf8OfWideText) {
+TEST(ShellRules, Utf8AndPercentEncoding) {
   EXPECT_EQ(WideToUtf8(L""), "");
   EXPECT_EQ(WideToUtf8(L"abc"), "abc");
   EXPECT_EQ(WideToUtf8(L"\u00e9"), "\xC3\xA9");
   EXPECT_EQ(WideToUtf8(L"中"), "\xE4\xB8\xAD");
   EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x1F600))), "\xF0\x9F\x98\x80");
-  // A lone surrogate becomes U+FFFD.
-  EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
-}
-
-TEST(ShellRules, PercentEncodingKeepsOnlyUnreservedCharacters) {
-  EXPECT_EQ(PercentEncode("AZaz09-_.~"), "AZaz09-_.~");
-  EXPECT_EQ(PercentEncode("a b&c.exe"), "a%20b%26c.exe");
-  EXPECT_EQ(PercentEncode("=+/?#%"), "%3D%2B%2F%3F%23%25");
-  EXPECT_EQ(PercentEncode("\xE4\xB8\xAD"), "%E4%B8%AD");
-  EXPECT_EQ(PercentEncode(std::string("\x00\x7F\xFF", 3)), "%00%7F%FF");
+  EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
+  // Only unreserved characters stay as they are.
+  for (const auto& [bytes, encoded] : {std::pair<std::string, std::string>{"AZaz09-_.~", "AZaz09-_.~"},
+                                       {"a b&c.exe", "a%20b%26c.exe"}, {"=+/?#%", "%3D%2B%2F%3F%23%25"},
+                                       {"\xE4\xB8\xAD", "%E4%B8%AD"}, {std::string("\x00\x7F\xFF", 3), "%00%7F%FF"}})
+    EXPECT_EQ(PercentEncode(bytes), encoded) << bytes;
 }
 
 TEST(ShellRules, SearchAddressCarriesTheWholeTextInTheQuery) {
@@ -42,12 +38,4 @@ TEST(ShellRules, SearchAddressCarriesTheWholeTextInTheQuery) {
   EXPECT_EQ(SearchAddress(L"a&q=x"), prefix + L"a%26q%3Dx");
   EXPECT_EQ(SearchAddress(L""), prefix);
   EXPECT_EQ(SearchAddress(L"迅雷.exe"), prefix + L"%E8%BF%85%E9%9B%B7.exe");
-}
-
-TEST(ShellRules, IfeoKeyOfAnImageName) {
-  EXPECT_EQ(IfeoSubKey(L"notepad.exe"),
-            L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\notepad.exe");
-  EXPECT_EQ(IfeoKeyPath(L"notepad.exe"),
-            L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
-            L"Options\\notepad.exe");
 }
