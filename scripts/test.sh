@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests, both cross builds with their Wine
-# suites (x86_64 in a 64-bit prefix, i686 in a 32-bit one) and the IP database fuzzer.
+# suites (x86_64 in a 64-bit prefix, i686 in a 32-bit one and in the 64-bit one) and the IP
+# database fuzzer.
 # Set WARDLET_SKIP_WIN32=1 to leave out the i686 Wine suite, WARDLET_FUZZ_SECONDS to change
 # the fuzzing time (0 leaves it out).
 set -uo pipefail
@@ -49,17 +50,21 @@ build win64 || exit 1
 build win32 || exit 1
 
 source scripts/wine-env.sh
+# run_wine_suite BUILD PREFIX: the Wine suite of build/BUILD in the prefix of PREFIX's kind.
 run_wine_suite() {
-  local arch=$1
-  echo "== Wine tests ($arch)"
-  wine_env "$arch"
-  ( cd "build/$arch" && timeout 1800 $WINE wardlet_tests.exe >"$LOGS/wine-$arch.log" 2>&1 </dev/null ); local rc=$?
-  grep -E '^\[  (FAILED|PASSED|SKIPPED) |Failure|error:' "$LOGS/wine-$arch.log" | tail -40
-  count "$LOGS/wine-$arch.log" $rc
+  local build=$1 prefix=$2 log=$LOGS/wine-$1-in-$2.log
+  echo "== Wine tests ($build build, $prefix prefix)"
+  wine_env "$prefix"
+  ( cd "build/$build" && timeout 1800 $WINE wardlet_tests.exe >"$log" 2>&1 </dev/null ); local rc=$?
+  grep -E '^\[  (FAILED|PASSED|SKIPPED) |Failure|error:' "$log" | tail -40
+  count "$log" $rc
   wineserver -k >/dev/null 2>&1 || true
 }
-run_wine_suite win64
-[ "${WARDLET_SKIP_WIN32:-0}" = 1 ] || run_wine_suite win32
+run_wine_suite win64 win64
+if [ "${WARDLET_SKIP_WIN32:-0}" != 1 ]; then
+  run_wine_suite win32 win32
+  run_wine_suite win32 win64   # the 32-bit program on 64-bit Windows
+fi
 wine_stop
 
 if [ -x scripts/fuzz.sh ] && [ "${WARDLET_FUZZ_SECONDS:-60}" != 0 ]; then

@@ -1,4 +1,4 @@
-// Window list refresh against its floor: the Z-order walk with the class, title and owner
+// Window list refresh against its floor: the Z-order enumeration with the class, title and owner
 // queries alone, no list. Runs under Wine with 2,000 extra hidden top-level windows.
 #include <windows.h>
 #include <commctrl.h>
@@ -25,7 +25,7 @@ size_t FloorPass() {
     if (path.empty()) return std::nullopt;
     return path;
   });
-  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+  for (HWND w : window::TopLevelWindows()) {
     wchar_t cls[257];
     work += static_cast<size_t>(::GetClassNameW(w, cls, 257));
     work += ui::CWnd(w).GetWindowText().size();
@@ -38,7 +38,7 @@ size_t FloorPass() {
 // The same walk with one module snapshot per window, as a lookup without the cache would take.
 size_t SnapshotPerWindowPass() {
   size_t work = 0;
-  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+  for (HWND w : window::TopLevelWindows()) {
     wchar_t cls[257];
     work += static_cast<size_t>(::GetClassNameW(w, cls, 257));
     work += ui::CWnd(w).GetWindowText().size();
@@ -97,7 +97,7 @@ int main() {
   sink += SnapshotPerWindowPass();
   const double perWindow = Seconds(std::chrono::steady_clock::now() - t0);
 
-  std::printf("window list refresh against the bare Z-order walk with class, title and owner queries (%d runs)\n", runs);
+  std::printf("window list refresh against the bare Z-order enumeration with class, title and owner queries (%d runs)\n", runs);
   std::printf("extra windows %d (created %zu), rows %d\n", extra, windows.size(), rows);
   std::printf("  best: refresh %8.2f ms, floor %8.2f ms, ratio %.2f\n", refresh * 1000, floor * 1000, refresh / floor);
   std::printf("  mean: refresh %8.2f ms, floor %8.2f ms, ratio %.2f\n", refreshSum / runs * 1000, floorSum / runs * 1000,

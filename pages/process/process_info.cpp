@@ -25,15 +25,40 @@ void EnableDebugPrivilege(HWND owner) {
   ::AdjustTokenPrivileges(token.get(), FALSE, &tp, sizeof(tp), nullptr, nullptr);
 }
 
+namespace {
+
+// The path the system keeps for the process's image. A 32-bit program cannot take a module
+// snapshot of a 64-bit process, so on 64-bit Windows this is how the i686 build reads the paths of
+// most processes. Looked up by name: systems before Vista lack the call.
+std::optional<std::wstring> QueryImageName(DWORD pid) {
+  using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
+  if (!query) return std::nullopt;
+  ui::CHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!process) return std::nullopt;
+  std::wstring path(32768, L'\0');
+  DWORD size = static_cast<DWORD>(path.size());
+  if (!query(process.get(), 0, path.data(), &size) || size == 0) return std::nullopt;
+  path.resize(size);
+  return path;
+}
+
+}  // namespace
+
 std::optional<std::wstring> FindProcessImagePath(DWORD pid) {
   ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
-  if (!snap) return std::nullopt;
-  MODULEENTRY32W me{};
-  me.dwSize = sizeof(me);
-  for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me)) {
-    if (me.th32ProcessID == pid) return NormalizeImagePath(me.szExePath);
+  if (snap) {
+    MODULEENTRY32W me{};
+    me.dwSize = sizeof(me);
+    for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me)) {
+      if (me.th32ProcessID == pid) return NormalizeImagePath(me.szExePath);
+    }
   }
-  return std::nullopt;
+  if (pid == 0) return std::nullopt;  // process 0 is the idle process, with no image
+  auto path = QueryImageName(pid);
+  if (!path) return std::nullopt;
+  return NormalizeImagePath(*path);
 }
 
 // "\SystemRoot" is the system's own Windows directory; on a terminal server a program that is not

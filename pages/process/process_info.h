@@ -10,7 +10,8 @@ namespace process {
 void EnableDebugPrivilege(HWND owner);
 
 // Normalised path of the process's executable, from the first module of its module snapshot that
-// belongs to it; nothing when the snapshot cannot be taken.
+// belongs to it, or, when no snapshot can be taken (a 64-bit process seen from the 32-bit build),
+// from the image name the system keeps; nothing when neither can be read.
 std::optional<std::wstring> FindProcessImagePath(DWORD pid);
 
 // Turns "\??\" and "\SystemRoot" prefixes into an ordinary path.

@@ -2,10 +2,29 @@
 #include "pages/window/window_page.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "common/listpage.h"
 #include "pages/process/process_info.h"
 #include "pages/window/window_rules.h"
+
+namespace window {
+
+// EnumWindows hands over the top-level windows as the system listed them at the call, top of the
+// Z-order first. A GetWindow(GW_HWNDNEXT) walk instead stops short when the window it stands on is
+// destroyed meanwhile, and can loop for ever when the order changes under it.
+static BOOL CALLBACK CollectWindow(HWND w, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+}  // namespace window
 
 void CWindowPage::DoDataExchange(ui::CDataExchange& dx) {
   ui::DDX_Control(dx, IDC_OPACITY_SLIDER, m_slider);
@@ -37,8 +56,7 @@ void CWindowPage::RefreshWindowList() {
     return path;
   });
   int row = 0;
-  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT))
-    AddWindowRow(row++, w, owners);
+  for (HWND w : window::TopLevelWindows()) AddWindowRow(row++, w, owners);
   common::EndListRefill(m_list);
 }
 

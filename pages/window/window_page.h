@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
 #include "ui/controls.h"
@@ -10,6 +11,8 @@
 
 namespace window {
 class OwnerPathCache;
+// Every top-level window of the desktop, hidden or not, top of the Z-order first.
+std::vector<HWND> TopLevelWindows();
 }
 
 class CWindowPage : public ui::CDialog {
