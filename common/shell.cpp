@@ -16,6 +16,17 @@ ShellHook& Hook() {
   static ShellHook hook;
   return hook;
 }
+
+// A program of the Windows directory by its full path: a bare name would be looked for in the
+// program's own folder first, where a planted Explorer.exe would run in its place.
+std::wstring WindowsProgram(const wchar_t* name) {
+  wchar_t dir[MAX_PATH] = {};
+  const UINT n = ::GetWindowsDirectoryW(dir, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return name;
+  std::wstring path(dir, n);
+  if (path.back() != L'\\') path += L'\\';
+  return path + name;
+}
 }  // namespace
 
 void SetShellHook(ShellHook hook) { Hook() = std::move(hook); }
@@ -42,7 +53,7 @@ void ShellRun(const ShellRequest& r) {
 }
 
 void LocateFile(const std::wstring& path, int showMode) {
-  ShellRun({nullptr, L"open", L"Explorer.exe", ExplorerSelectArgument(path), showMode, false});
+  ShellRun({nullptr, L"open", WindowsProgram(L"Explorer.exe"), ExplorerSelectArgument(path), showMode, false});
 }
 
 void ShowFileProperties(const std::wstring& path) {
@@ -88,7 +99,7 @@ void OpenKeyInRegedit(HWND owner, const std::wstring& keyPath) {
     ui::ShowMessage(owner, L"注册表打开失败", L"错误", MB_ICONERROR);
   }
   key.reset();
-  ShellRun({nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false});
+  ShellRun({nullptr, L"open", WindowsProgram(L"Regedit.exe"), L"", SW_SHOWMAXIMIZED, false});
 }
 
 }  // namespace common
