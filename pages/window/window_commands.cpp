@@ -21,9 +21,14 @@ void CWindowPage::OnTopmost() {
 }
 
 // Waits until the window has handled WM_CLOSE (it may ask its user first or refuse), then shows
-// whether it went. Closing the program's own main window takes this page with it.
+// whether it went. The wait is bounded: a window whose thread does not answer (hung, or made so
+// on purpose) must not freeze the tool; it still gets the message and may close later.
+// Closing the program's own main window takes this page with it.
 void CWindowPage::OnCloseWindow() {
-  if (HWND target = TargetWindow()) ::SendMessageW(target, WM_CLOSE, 0, 0);
+  constexpr UINT kCloseWaitMs = 5000;
+  DWORD_PTR ignored = 0;
+  if (HWND target = TargetWindow())
+    ::SendMessageTimeoutW(target, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCloseWaitMs, &ignored);
   if (m_hWnd && ::IsWindow(m_hWnd)) RefreshWindowList();
 }
 

@@ -78,3 +78,22 @@ TEST(LiveSources, WindowsDestroyedDuringARefreshHideNoOtherWindow) {
   ::DestroyWindow(steady);
   EXPECT_EQ(missed, 0) << "refreshes that lost a window below the destroyed ones";
 }
+
+// A window of another program that stops answering: closing it gives up after a bounded wait and
+// refreshes, and the window, still there, stays listed.
+TEST(LiveSources, ClosingAWindowThatDoesNotAnswerEndsTheWait) {
+  const std::wstring title = L"WardletHung" + std::to_wstring(::GetCurrentProcessId());
+  wt::Child child(wt::Quoted(wt::ExeDir() + L"wardlet_hung_window.exe") + L" " + title);
+  ASSERT_TRUE(child.started());
+  HWND hung = nullptr;
+  for (int i = 0; i < 500 && !hung; ++i, ::Sleep(10)) hung = ::FindWindowW(L"Static", title.c_str());
+  ASSERT_TRUE(hung);
+  wt::PageTab<CWindowPage> t(&CWardletDlg::m_windowPage, 1);
+  const std::wstring cell = std::to_wstring(reinterpret_cast<std::intptr_t>(hung));
+  const int row = wt::FindRow(t.list, 1, cell);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t.list.GetItemText(row, 3), title);
+  t.Run(row, IDM_WINDOW_CLOSE);
+  EXPECT_GE(wt::FindRow(t.list, 1, cell), 0);
+  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "the program ended meanwhile";
+}
