@@ -12,12 +12,16 @@ HWND CWindowPage::TargetWindow() const {
   return reinterpret_cast<HWND>(static_cast<std::intptr_t>(*value));
 }
 
+// The window commands do not wait for the window's thread: a window of a hung program (or of one
+// that stops answering on purpose) must not freeze the tool. The window's own thread carries the
+// change out; a window of this thread changes at once.
 void CWindowPage::ShowTarget(int command) {
-  if (HWND target = TargetWindow()) ::ShowWindow(target, command);
+  if (HWND target = TargetWindow()) ::ShowWindowAsync(target, command);
 }
 
 void CWindowPage::OnTopmost() {
-  if (HWND target = TargetWindow()) ::SetWindowPos(target, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (HWND target = TargetWindow())
+    ::SetWindowPos(target, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
 }
 
 // Waits until the window has handled WM_CLOSE (it may ask its user first or refuse), then shows

@@ -79,11 +79,12 @@ TEST(LiveSources, WindowsDestroyedDuringARefreshHideNoOtherWindow) {
   EXPECT_EQ(missed, 0) << "refreshes that lost a window below the destroyed ones";
 }
 
-// A window of another program that stops answering: closing it gives up after a bounded wait and
-// refreshes, and the window, still there, stays listed.
-TEST(LiveSources, ClosingAWindowThatDoesNotAnswerEndsTheWait) {
+// A window of another program that stops answering: showing, hiding, pinning and closing it do not
+// wait for it (closing gives up after a bounded wait and refreshes), and the window, still there,
+// stays listed.
+TEST(LiveSources, WindowCommandsDoNotWaitForAWindowThatDoesNotAnswer) {
   const std::wstring title = L"WardletHung" + std::to_wstring(::GetCurrentProcessId());
-  wt::Child child(wt::Quoted(wt::ExeDir() + L"wardlet_hung_window.exe") + L" " + title);
+  wt::Child child(wt::Quoted(wt::ExeDir() + L"wardlet_hung_window.exe") + L" " + title + L" 20000");
   ASSERT_TRUE(child.started());
   HWND hung = nullptr;
   for (int i = 0; i < 500 && !hung; ++i, ::Sleep(10)) hung = ::FindWindowW(L"Static", title.c_str());
@@ -93,6 +94,11 @@ TEST(LiveSources, ClosingAWindowThatDoesNotAnswerEndsTheWait) {
   const int row = wt::FindRow(t.list, 1, cell);
   ASSERT_GE(row, 0);
   EXPECT_EQ(t.list.GetItemText(row, 3), title);
+  for (UINT command : {IDM_WINDOW_HIDE, IDM_WINDOW_SHOW, IDM_WINDOW_MINIMIZE, IDM_WINDOW_NORMAL, IDM_WINDOW_MAXIMIZE,
+                       IDM_WINDOW_TOPMOST}) {
+    t.Run(row, command);
+    EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "command " << command << " waited for the window";
+  }
   t.Run(row, IDM_WINDOW_CLOSE);
   EXPECT_GE(wt::FindRow(t.list, 1, cell), 0);
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "the program ended meanwhile";
