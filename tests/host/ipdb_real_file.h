@@ -12,15 +12,12 @@ namespace ipdb_test {
 inline std::filesystem::path FindRealDatabase() {
   namespace fs = std::filesystem;
   std::error_code error;
-  if (const char* named = std::getenv("WARDLET_QQWRY"); named != nullptr && *named != '\0') {
+  if (const char* named = std::getenv("WARDLET_QQWRY"); named != nullptr && *named != '\0')
     return fs::is_regular_file(named, error) ? fs::path(named) : fs::path();
-  }
   const fs::path relative = fs::path("build") / "data" / "QQwry.dat";
-  if (const fs::path source(__FILE__); source.is_absolute()) {
-    const fs::path candidate = source.parent_path().parent_path().parent_path() / relative;
-    if (fs::is_regular_file(candidate, error)) return candidate;
-  }
-  for (fs::path folder = fs::current_path(error); !folder.empty(); folder = folder.parent_path()) {
+  fs::path folder = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  if (folder.is_absolute() && fs::is_regular_file(folder / relative, error)) return folder / relative;
+  for (folder = fs::current_path(error); !folder.empty(); folder = folder.parent_path()) {
     if (fs::is_regular_file(folder / relative, error)) return folder / relative;
     if (folder == folder.parent_path()) break;
   }

@@ -1,22 +1,25 @@
-// Key paths, value names with NUL characters, value data as text, and the two registry views.
+// Key paths, value names with NUL characters, value data as text, the two registry views, and the
+// keys of the startup-item and IFEO pages.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "common/registry_rules.h"
+#include "common/shell_rules.h"
+#include "pages/autorun/autorun_rules.h"
+#include "pages/ifeo/ifeo_rules.h"
 
 using namespace common;
 using namespace std::string_literals;
 
 TEST(RegistryKeyPath, SplitsAtTheFirstBackslashAndKnowsTwoRootsExactly) {
-  KeyPathParts p = SplitKeyPath(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  KeyPathParts p = SplitKeyPath(L"HKEY_CURRENT_USER\\Software\\Run");
   EXPECT_EQ(p.root, RegRoot::CurrentUser);
-  EXPECT_EQ(p.key, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-  p = SplitKeyPath(L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+  EXPECT_EQ(p.key, L"Software\\Run");
+  p = SplitKeyPath(L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Run");
   EXPECT_EQ(p.root, RegRoot::LocalMachine);
-  EXPECT_EQ(p.key, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+  EXPECT_EQ(p.key, L"Software\\WOW6432Node\\Run");
   // Any other root, and a path without a key (which would open the root itself and act on its values).
   for (const wchar_t* path : {L"hkey_local_machine\\Software", L"HKEY_USERS\\.DEFAULT", L"HKLM\\Software", L"",
                               L"HKEY_CURRENT_USER", L"HKEY_CURRENT_USER\\", L"\\Software"})
@@ -28,9 +31,8 @@ TEST(RegistryKeyPath, SplitsAtTheFirstBackslashAndKnowsTwoRootsExactly) {
 
 TEST(ValueNameCell, NulsShowVisiblyBackslashesThatCouldBeMisreadAreDoubledAndEveryCellMapsBack) {
   const std::pair<std::wstring, std::wstring> cases[] = {
-      {L"\0Hidden"s, L"\\0Hidden"}, {L"a\0b\0"s, L"a\\0b\\0"}, {L"\0"s, L"\\0"}, {L"", L""},
-      {L"ctfmon", L"ctfmon"}, {L"C:\\Tools\\a.exe", L"C:\\Tools\\a.exe"}, {L"trailing\\", L"trailing\\"},
-      {L"输入法", L"输入法"},
+      {L"\0Hidden"s, L"\\0Hidden"}, {L"a\0b\0"s, L"a\\0b\\0"}, {L"", L""}, {L"C:\\Tools\\a.exe", L"C:\\Tools\\a.exe"},
+      {L"trailing\\", L"trailing\\"},
       {L"a\\0b", L"a\\\\0b"},    // a literal backslash-zero
       {L"\\\0"s, L"\\\\\\0"},    // a backslash before a NUL
       {L"x\\\\y", L"x\\\\\\y"},  // two backslashes before a letter
@@ -39,28 +41,24 @@ TEST(ValueNameCell, NulsShowVisiblyBackslashesThatCouldBeMisreadAreDoubledAndEve
     EXPECT_EQ(ShowValueName(name), cell);
     EXPECT_EQ(ValueNameFromCell(cell), name) << std::string(cell.begin(), cell.end());
   }
-  // Every name of up to six characters over the alphabet that matters maps back from its own cell.
+  // Every name of up to six characters over the alphabet that matters maps back from its own cell
+  // (so no two names share a cell).
   const wchar_t alphabet[] = {L'\\', L'0', L'\0', L'a'};
   std::vector<std::wstring> names = {L""};
   for (size_t i = 0; names[i].size() < 6; ++i)
     for (wchar_t c : alphabet) names.push_back(names[i] + c);
-  std::vector<std::wstring> cells;
   for (const auto& n : names) {
-    std::wstring cell = ShowValueName(n);
+    const std::wstring cell = ShowValueName(n);
     EXPECT_EQ(cell.find(L'\0'), std::wstring::npos);
     ASSERT_EQ(ValueNameFromCell(cell), n) << "cell " << std::string(cell.begin(), cell.end());
-    cells.push_back(cell);
   }
-  std::sort(cells.begin(), cells.end());
-  EXPECT_EQ(std::adjacent_find(cells.begin(), cells.end()), cells.end());
 }
 
 TEST(ValueDataText, TextEndsAtTheFirstZeroWithinTheBytesReturned) {
   for (uint32_t type : {1u, 2u, 7u}) EXPECT_TRUE(IsTextType(type)) << type;   // REG_SZ, _EXPAND_SZ, _MULTI_SZ
   for (uint32_t type : {0u, 3u, 4u}) EXPECT_FALSE(IsTextType(type)) << type;  // REG_NONE, _BINARY, _DWORD
-  const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0};
+  const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0}, unterminated[] = {'C', 0, ':', 0};
   EXPECT_EQ(TextUpToZero(multi, sizeof multi), L"a中");
-  const unsigned char unterminated[] = {'C', 0, ':', 0};
   EXPECT_EQ(TextUpToZero(unterminated, sizeof unterminated), L"C:");
   EXPECT_EQ(TextUpToZero(unterminated, 3), L"C");  // an odd last byte is no character
   EXPECT_EQ(TextUpToZero(unterminated, 0), L"");
@@ -68,9 +66,7 @@ TEST(ValueDataText, TextEndsAtTheFirstZeroWithinTheBytesReturned) {
   const unsigned char binary[] = {'e', 'v', 'i', 'l', 0, 'x'};
   EXPECT_EQ(BytesUpToZero(binary, sizeof binary), "evil");
   EXPECT_EQ(BytesUpToZero(binary, 2), "ev");
-  const unsigned char dword[] = {0x31, 0, 0, 0};
-  EXPECT_EQ(BytesUpToZero(dword, sizeof dword), "1");
-  EXPECT_EQ(BytesUpToZero(dword + 1, 3), "");
+  EXPECT_EQ(BytesUpToZero(binary + 4, 2), "");
 }
 
 TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
@@ -81,10 +77,9 @@ TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
                               L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Nodes\\X", L""})
     EXPECT_FALSE(IsWow64Redirected(name)) << name;
   EXPECT_EQ(Wow64KeyPath(run), L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
-  EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"),
-            L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
-  EXPECT_EQ(ShownKeyPath(RegRoot::CurrentUser, run, L"\\REGISTRY\\USER\\S-1-5-21-1\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
-            L"HKEY_CURRENT_USER\\" + run);
+  EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\X"),
+            L"HKEY_LOCAL_MACHINE\\" + Wow64KeyPath(run));
+  EXPECT_EQ(ShownKeyPath(RegRoot::CurrentUser, run, L"\\REGISTRY\\USER\\S-1-5-21-1\\Software\\X"), L"HKEY_CURRENT_USER\\" + run);
   EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, run, L""), L"HKEY_LOCAL_MACHINE\\" + run);
 }
 
@@ -98,4 +93,50 @@ TEST(RegistryViews, AKeySeenThroughBothViewsIsListedOnce) {
   // A key whose name cannot be told: the 64-bit view is listed, the 32-bit one not.
   EXPECT_TRUE(FirstSighting(seen, L"", true));
   EXPECT_FALSE(FirstSighting(seen, L"", false));
+}
+
+TEST(AutorunKeys, SixKeysCurrentUserFirstRunBeforeRunOnceEachShownPathSplittingBack) {
+  const auto& keys = autorun::RunKeys();
+  const std::wstring base = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+  const RegRoot roots[] = {RegRoot::CurrentUser, RegRoot::CurrentUser, RegRoot::LocalMachine,
+                           RegRoot::LocalMachine, RegRoot::LocalMachine, RegRoot::LocalMachine};
+  const wchar_t* names[] = {L"Run", L"RunOnce", L"Run", L"RunOnce", L"RunServices", L"RunServicesOnce"};
+  for (size_t i = 0; i < keys.size(); ++i) {
+    EXPECT_EQ(keys[i].root, roots[i]) << i;
+    EXPECT_EQ(keys[i].key, base + names[i]) << i;
+    // Delete reads the root and key back from the shown path, redirected or not.
+    for (const wchar_t* kernel : {L"", L"\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\X"}) {
+      const KeyPathParts parts = SplitKeyPath(ShownKeyPath(keys[i].root, keys[i].key, kernel));
+      EXPECT_EQ(parts.root, roots[i]) << i;
+      EXPECT_EQ(parts.key.substr(0, 9), L"Software\\") << i;
+    }
+  }
+  EXPECT_EQ(std::wstring(autorun::kUserRunKey), std::wstring(keys[0].key));
+}
+
+TEST(IfeoRules, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
+  EXPECT_FALSE(ifeo::IsListedImageKey(L"Your Image File Name Here without a path"));
+  for (const wchar_t* listed : {L"your image file name here without a path",
+                                L"Your Image File Name Here without a path ", L"notepad.exe", L""})
+    EXPECT_TRUE(ifeo::IsListedImageKey(listed)) << listed;
+}
+
+TEST(IfeoRules, ShownPathsOfImageKeys) {
+  const std::wstring key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+  EXPECT_EQ(IfeoKeyPath(L"notepad.exe"), L"HKEY_LOCAL_MACHINE\\" + key + L"\\notepad.exe");
+  EXPECT_EQ(IfeoSubKey(L"notepad.exe"), key + L"\\notepad.exe");
+  EXPECT_EQ(ShownKeyPath(RegRoot::LocalMachine, ifeo::kIfeoKey, L"\\REGISTRY\\MACHINE\\SOFTWARE\\WOW6432Node\\X"),
+            L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node" + key.substr(8));
+}
+
+TEST(IfeoRules, ParentOfAListedImageKey) {
+  std::wstring parent;
+  ASSERT_TRUE(ifeo::ParentOfImageKey(std::wstring(ifeo::kIfeoKey) + L"\\notepad.exe", L"notepad.exe", parent));
+  EXPECT_EQ(parent, ifeo::kIfeoKey);
+  parent = L"unchanged";
+  // Not a whole element, compared exactly, no parent, no image name.
+  for (const auto& [key, name] : {std::pair<const wchar_t*, const wchar_t*>{L"A\\xb", L"b"}, {L"A\\b", L"B"},
+                                  {L"\\b", L"b"}, {L"b", L"b"}, {L"A\\", L""}})
+    EXPECT_FALSE(ifeo::ParentOfImageKey(key, name, parent)) << key;
+  EXPECT_EQ(parent, L"unchanged");
 }

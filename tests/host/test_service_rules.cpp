@@ -12,8 +12,7 @@ using namespace service;
 
 TEST(ServiceRules, StateAndStartTypeTexts) {
   const std::pair<unsigned long, const wchar_t*> states[] = {
-      {1, L"停止"}, {4, L"运行"}, {7, L"暂停"}, {2, L"未知"}, {3, L"未知"}, {5, L"未知"}, {6, L"未知"},
-      {0, L"未知"}, {8, L"未知"}};
+      {1, L"停止"}, {4, L"运行"}, {7, L"暂停"}, {2, L"未知"}, {6, L"未知"}, {0, L"未知"}, {8, L"未知"}};
   for (const auto& [state, text] : states) EXPECT_EQ(StateText(state), text) << state;
   const std::pair<unsigned long, const wchar_t*> types[] = {
       {2, L"自动"}, {3, L"手动"}, {4, L"禁用"}, {0, L"引导"}, {1, L"系统"}, {5, L"5"}, {0xFFFFFFFFul, L"4294967295"}};
@@ -31,8 +30,7 @@ TEST(ServiceRules, MenuGreysByStateAndPathAndChecksTheCurrentStartType) {
       {L"停止", L"", exe, {stop, pause, resume}, {}}, {L"未知", L"", exe, {}, {}},
       {L"运行 ", L"", exe, {}, {}}, {L"", L"", exe, {}, {}},  // texts are compared whole and exactly
       {L"未知", L"自动", exe, {automatic}, {automatic}}, {L"未知", L"手动", exe, {manual}, {manual}},
-      {L"未知", L"禁用", exe, {disabled}, {disabled}}, {L"未知", L"引导", exe, {}, {}},
-      {L"未知", L"系统", exe, {}, {}}, {L"未知", L"3", exe, {}, {}},
+      {L"未知", L"禁用", exe, {disabled}, {disabled}}, {L"未知", L"引导", exe, {}, {}}, {L"未知", L"3", exe, {}, {}},
       // An empty path greys the file commands only.
       {L"运行", L"手动", L"", {start, resume, manual, IDM_SERVICE_COPY_PATH, IDM_SERVICE_LOCATE, IDM_SERVICE_PROPERTIES},
        {manual}},
@@ -59,10 +57,9 @@ TEST(ServiceRules, ControlAndStartTypeCommands) {
   }
   EXPECT_FALSE(FindControlCommand(IDM_SERVICE_DELETE, c));
   unsigned long type = 99;
-  ASSERT_TRUE(FindStartTypeCommand(IDM_SERVICE_AUTO, type)); EXPECT_EQ(type, 2u);
-  ASSERT_TRUE(FindStartTypeCommand(IDM_SERVICE_MANUAL, type)); EXPECT_EQ(type, 3u);
-  ASSERT_TRUE(FindStartTypeCommand(IDM_SERVICE_DISABLED, type)); EXPECT_EQ(type, 4u);
-  EXPECT_FALSE(FindStartTypeCommand(IDM_SERVICE_START, type));
+  for (const auto& [id, want] : {std::pair<unsigned, unsigned long>{IDM_SERVICE_AUTO, 2}, {IDM_SERVICE_MANUAL, 3},
+                                 {IDM_SERVICE_DISABLED, 4}, {IDM_SERVICE_START, 99}})
+    EXPECT_EQ(FindStartTypeCommand(id, type) ? type : 99, want) << id;
 }
 
 TEST(ServiceRules, WaitEndsAtTheTargetAStopOrTheBound) {
@@ -91,10 +88,10 @@ TEST(ServiceRules, EnumerationKeepsOnlyEntriesTheResumeHandleMovedPast) {
       // Everything fitted, or a failure other than lack of room: the entries stand, no more calls.
       {true, false, 30, 0, 0, 0, 16384, 1, 0, 0},
       {false, false, 0, 0, 0, 0, 16384, -1, 0, 0},
-      // Part fitted and the handle moved on: keep them, go on with the room asked for.
+      // Some fitted and the handle moved on: keep them, go on with the room asked for.
       {false, true, 100, 0, 100, 40000, 16384, 1, 1, 40000},
       {false, true, 100, 100, 200, 1000, 16384, 1, 1, 16384},
-      // Part fitted but the handle stayed: the same entries would come again; drop them, ask for all.
+      // Some fitted but the handle stayed: the same entries would come again; drop them, ask for all.
       {false, true, 160, 0, 0, 70000, 16384, 0, 1, 70000},
       {false, true, 0, 0, 0, 70000, 36, 0, 1, 70000},  // nothing fitted
       // No room asked for beyond what was given: grow when entries came, else stop.

@@ -5,8 +5,6 @@
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
-  DWORD ms = 60000;
-  if (argc >= 3 && std::wcscmp(argv[1], L"sleep") == 0) ms = static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10));
-  ::Sleep(ms);
+  ::Sleep(argc >= 3 && std::wcscmp(argv[1], L"sleep") == 0 ? std::wcstoul(argv[2], nullptr, 10) : 60000);
   return 0;
 }

@@ -9,36 +9,31 @@
 
 namespace {
 
-enum class Mode { Normal, Refuse, Stall };
-
-Mode g_mode = Mode::Normal;
+enum class Mode { Normal, Refuse, Stall } g_mode = Mode::Normal;
 SERVICE_STATUS_HANDLE g_handle = nullptr;
 SERVICE_STATUS g_status{};
 HANDLE g_wake = nullptr;
 volatile LONG g_request = 0;  // the last control asked for, taken by the service's main loop
-
 constexpr DWORD kTransitionMs = 300;
 
 void Report(DWORD state, DWORD exitCode = NO_ERROR) {
+  const bool settled = state == SERVICE_RUNNING || state == SERVICE_PAUSED || state == SERVICE_STOPPED;
   g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   g_status.dwCurrentState = state;
-  bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
-  g_status.dwControlsAccepted = pending ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
+  g_status.dwControlsAccepted = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING
+                                    ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
   g_status.dwWin32ExitCode = exitCode ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
   g_status.dwServiceSpecificExitCode = exitCode;
-  g_status.dwWaitHint = pending || state == SERVICE_PAUSE_PENDING || state == SERVICE_CONTINUE_PENDING ? 5000 : 0;
+  g_status.dwWaitHint = settled ? 0 : 5000;
   ++g_status.dwCheckPoint;
   ::SetServiceStatus(g_handle, &g_status);
 }
 
 DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
-  switch (control) {
-    case SERVICE_CONTROL_STOP: Report(SERVICE_STOP_PENDING); break;
-    case SERVICE_CONTROL_PAUSE: Report(SERVICE_PAUSE_PENDING); break;
-    case SERVICE_CONTROL_CONTINUE: Report(SERVICE_CONTINUE_PENDING); break;
-    case SERVICE_CONTROL_INTERROGATE: return NO_ERROR;
-    default: return ERROR_CALL_NOT_IMPLEMENTED;
-  }
+  if (control == SERVICE_CONTROL_INTERROGATE) return NO_ERROR;
+  if (control < SERVICE_CONTROL_STOP || control > SERVICE_CONTROL_CONTINUE) return ERROR_CALL_NOT_IMPLEMENTED;
+  const DWORD pending[] = {0, SERVICE_STOP_PENDING, SERVICE_PAUSE_PENDING, SERVICE_CONTINUE_PENDING};
+  Report(pending[control]);
   ::InterlockedExchange(&g_request, static_cast<LONG>(control));
   ::SetEvent(g_wake);
   return NO_ERROR;
@@ -49,24 +44,14 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
   if (!g_handle) return;
   Report(SERVICE_START_PENDING);
   ::Sleep(kTransitionMs);
-  if (g_mode == Mode::Refuse) {
-    Report(SERVICE_STOPPED, 42);
-    return;
-  }
-  if (g_mode == Mode::Stall) {
-    ::Sleep(60000);
-    Report(SERVICE_STOPPED);
-    return;
-  }
+  if (g_mode == Mode::Stall) ::Sleep(60000);
+  if (g_mode != Mode::Normal) return Report(SERVICE_STOPPED, g_mode == Mode::Refuse ? 42 : NO_ERROR);
   Report(SERVICE_RUNNING);
   for (;;) {
     ::WaitForSingleObject(g_wake, INFINITE);
-    DWORD control = static_cast<DWORD>(::InterlockedExchange(&g_request, 0));
+    const DWORD control = static_cast<DWORD>(::InterlockedExchange(&g_request, 0));
     ::Sleep(kTransitionMs);
-    if (control == SERVICE_CONTROL_STOP) {
-      Report(SERVICE_STOPPED);
-      return;
-    }
+    if (control == SERVICE_CONTROL_STOP) return Report(SERVICE_STOPPED);
     if (control == SERVICE_CONTROL_PAUSE) Report(SERVICE_PAUSED);
     if (control == SERVICE_CONTROL_CONTINUE) Report(SERVICE_RUNNING);
   }
@@ -82,7 +67,5 @@ int wmain(int argc, wchar_t** argv) {
   g_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   wchar_t name[] = L"";
   SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
-  BOOL ok = ::StartServiceCtrlDispatcherW(table);
-  ::CloseHandle(g_wake);
-  return ok ? 0 : 1;
+  return ::StartServiceCtrlDispatcherW(table) ? 0 : 1;
 }

@@ -17,24 +17,17 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = argv[1];
+  WNDCLASSW wc{0, WindowProc, 0, 0, ::GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, argv[1]};
   if (!::RegisterClassW(&wc)) return 1;
-  const std::wstring second = std::wstring(argv[2]) + L" 2";
-  if (::CreateWindowExW(0, argv[1], argv[2], WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr, nullptr,
-                        wc.hInstance, nullptr))
-    ++g_open;
-  if (::CreateWindowExW(0, argv[1], second.c_str(), WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
-                        wc.hInstance, nullptr))
-    ++g_open;
+  const std::wstring titles[] = {argv[2], std::wstring(argv[2]) + L" 2"};
+  for (int i = 0; i < 2; ++i)
+    if (::CreateWindowExW(0, argv[1], titles[i].c_str(), WS_OVERLAPPEDWINDOW | (i == 0 ? WS_VISIBLE : 0), 10, 10, 200,
+                          100, nullptr, nullptr, wc.hInstance, nullptr))
+      ++g_open;
   if (g_open != 2) return 1;
   ::SetTimer(nullptr, 0, 60000, nullptr);
   MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_TIMER && msg.hwnd == nullptr) break;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0 && !(msg.message == WM_TIMER && msg.hwnd == nullptr))
     ::DispatchMessageW(&msg);
-  }
   return 0;
 }

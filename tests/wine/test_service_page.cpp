@@ -14,7 +14,8 @@
 
 namespace {
 
-std::wstring ServiceExePath() { return wt::ExeDir() + L"wardlet_test_service.exe"; }
+std::wstring ServiceExe() { return wt::ExeDir() + L"wardlet_test_service.exe"; }
+std::wstring Command(const std::wstring& arguments) { return wt::Quoted(ServiceExe()) + L" " + arguments; }
 
 ui::CServiceHandle OpenTestService(const std::wstring& name, DWORD access) {
   ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -29,80 +30,56 @@ DWORD StateOf(const ui::CServiceHandle& svc, DWORD* pid = nullptr) {
   return st.dwCurrentState;
 }
 
-// A service running wardlet_test_service.exe under a name of its own; the destructor stops it
-// (or ends its process) and deletes it, whatever the test did.
-class TestService {
- public:
+// A service of its own name; the destructor ends its process, if it runs, and deletes it.
+struct TestService {
   static constexpr const wchar_t* kPrefix = L"WardletTestSvc";
+  std::wstring name;
+  bool created = false;
 
-  explicit TestService(const std::wstring& arguments = L"", const std::wstring& displayName = L"",
-                       const wchar_t* dependencies = nullptr, const std::wstring& commandLine = L"") {
+  explicit TestService(const std::wstring& command = Command(L""), const std::wstring& display = L"",
+                       const wchar_t* dependencies = nullptr) {
     static int counter = 0;
-    if (counter == 0) RemoveLeftovers();
-    m_name = kPrefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-    const std::wstring command = commandLine.empty() ? wt::Quoted(ServiceExePath()) + L" " + arguments : commandLine;
+    if (counter++ == 0) RemoveLeftovers();
+    name = kPrefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(counter);
     ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    ui::CServiceHandle svc(::CreateServiceW(scm.get(), m_name.c_str(),
-                                            (displayName.empty() ? m_name : displayName).c_str(), SERVICE_ALL_ACCESS,
-                                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                            command.c_str(), nullptr, nullptr, dependencies, L"LocalSystem", nullptr));
-    m_created = static_cast<bool>(svc);
+    created = static_cast<bool>(ui::CServiceHandle(::CreateServiceW(
+        scm.get(), name.c_str(), (display.empty() ? name : display).c_str(), SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr,
+        dependencies, L"LocalSystem", nullptr)));
   }
-  ~TestService() { Remove(m_name); }
+  ~TestService() { Remove(name); }
   TestService(const TestService&) = delete;
-  TestService& operator=(const TestService&) = delete;
 
-  bool created() const { return m_created; }
-  const std::wstring& name() const { return m_name; }
-  DWORD State() const { return StateOf(OpenTestService(m_name, SERVICE_QUERY_STATUS)); }  // 0 when unknown
+  DWORD State() const { return StateOf(OpenTestService(name, SERVICE_QUERY_STATUS)); }  // 0 when unknown
   // The start type and the first dependency as the manager tells them (Wine's tells none).
-  struct Config {
-    DWORD startType = 0xFFFFFFFF;
-    std::wstring firstDependency;
-  };
-  Config ReadConfig() const {
-    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
-    std::vector<BYTE> buf(16 * 1024);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data());
+  std::pair<DWORD, std::wstring> Config() const {
+    std::vector<BYTE> buf(1 << 16);
+    auto* c = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buf.data());
     DWORD needed = 0;
-    if (!svc || !::QueryServiceConfigW(svc.get(), config, static_cast<DWORD>(buf.size()), &needed)) return {};
-    return {config->dwStartType, config->lpDependencies ? config->lpDependencies : L""};
+    if (!::QueryServiceConfigW(OpenTestService(name, SERVICE_QUERY_CONFIG).get(), c, 1 << 16, &needed))
+      return {0xFFFFFFFF, L"<error>"};
+    return {c->dwStartType, c->lpDependencies ? c->lpDependencies : L""};
   }
   // The description; "<none>" when the service has none, "<error>" when it cannot be read.
   std::wstring Description() const {
-    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_QUERY_CONFIG);
-    std::vector<BYTE> buf(64 * 1024);
+    std::vector<BYTE> buf(1 << 16);
     DWORD needed = 0;
-    if (!svc || !::QueryServiceConfig2W(svc.get(), SERVICE_CONFIG_DESCRIPTION, buf.data(),
-                                        static_cast<DWORD>(buf.size()), &needed))
+    if (!::QueryServiceConfig2W(OpenTestService(name, SERVICE_QUERY_CONFIG).get(), SERVICE_CONFIG_DESCRIPTION,
+                                buf.data(), 1 << 16, &needed))
       return L"<error>";
     const wchar_t* text = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buf.data())->lpDescription;
     return text && *text ? text : L"<none>";
   }
-  bool SetDescription(std::wstring text) const {
-    ui::CServiceHandle svc = OpenTestService(m_name, SERVICE_CHANGE_CONFIG);
-    SERVICE_DESCRIPTIONW d{text.data()};
-    return svc && ::ChangeServiceConfig2W(svc.get(), SERVICE_CONFIG_DESCRIPTION, &d);
-  }
 
-  // Stops a service (ends its process when it does not stop) and deletes it.
   static void Remove(const std::wstring& name) {
     ui::CServiceHandle svc = OpenTestService(name, SERVICE_ALL_ACCESS);
-    if (!svc) return;
-    SERVICE_STATUS ignored{};
-    if (::ControlService(svc.get(), SERVICE_CONTROL_STOP, &ignored))
-      for (int i = 0; i < 40 && StateOf(svc) != SERVICE_STOPPED; ++i) ::Sleep(100);
     DWORD pid = 0;
     if (StateOf(svc, &pid) != SERVICE_STOPPED && pid) {
       ui::CHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-      if (process) {
-        ::TerminateProcess(process.get(), 1);
-        ::WaitForSingleObject(process.get(), 5000);
-      }
+      if (process && ::TerminateProcess(process.get(), 1)) ::WaitForSingleObject(process.get(), 5000);
     }
-    ::DeleteService(svc.get());
+    if (svc) ::DeleteService(svc.get());
   }
-
   // Removes the test services an earlier run left behind when it was cut short.
   static void RemoveLeftovers() {
     ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
@@ -117,20 +94,15 @@ class TestService {
       if (std::wcsncmp(e[i].lpServiceName, kPrefix, std::wcslen(kPrefix)) == 0) names.push_back(e[i].lpServiceName);
     for (const std::wstring& name : names) Remove(name);
   }
-
- private:
-  std::wstring m_name;
-  bool m_created = false;
 };
 
 // The service page, with its list and description edit at hand.
 struct ServiceTab : wt::PageTab<CServicePage> {
   ServiceTab() : PageTab(&CWardletDlg::m_servicePage, 2) {}
   HWND hwnd() const { return page.GetSafeHwnd(); }
-  int Row(const TestService& s) const { return wt::FindRow(list, 1, s.name()); }
+  int Row(const TestService& s) const { return wt::FindRow(list, 1, s.name); }
   std::wstring Cell(const TestService& s, int column) const {
-    int row = Row(s);
-    return row < 0 ? L"<no row>" : list.GetItemText(row, column);
+    return Row(s) < 0 ? L"<no row>" : list.GetItemText(Row(s), column);
   }
   std::wstring Edit() const { return page.GetDlgItem(IDC_SERVICE_DESCRIPTION).GetWindowText(); }
   void SetEdit(const std::wstring& text) const { page.GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(text); }
@@ -139,228 +111,159 @@ struct ServiceTab : wt::PageTab<CServicePage> {
   // A row put in by hand: gone after the next refill.
   void AddMarker() const { list.InsertItem(list.GetItemCount(), L"marker"); }
   bool MarkerGone() const { return wt::FindRow(list, 0, L"marker") == -1; }
-};
-
-wt::Messages Failure(const ServiceTab& tab, const std::wstring& text) {
-  return wt::Shown(tab.hwnd(), text, L"提示", MB_ICONERROR);
-}
-
-// Restores the page's wait bound when a test ends.
-struct WaitBound {
-  explicit WaitBound(DWORD ms) { CServicePage::SetWaitBound(ms); }
-  ~WaitBound() { CServicePage::SetWaitBound(30000); }
+  wt::MessageLog::Entry Shown(const std::wstring& text, UINT style) const {
+    return wt::Shown(hwnd(), text, L"提示", style)[0];
+  }
 };
 
 }  // namespace
 
-// Every service is listed once, also when they do not fit one enumeration call, with its texts.
-TEST(ServicePage, ListsEveryServiceOnceWithItsTexts) {
-  TestService svc(L"-k wardlet", L"瓦德测试服务 one", L"RpcSs\0PlugPlay\0Winmgmt\0");
-  TestService bare(L"", L"", nullptr, wt::Quoted(ServiceExePath()));
-  ASSERT_TRUE(svc.created() && bare.created());
+// Every service is listed once, also when they do not fit one enumeration call, with its texts;
+// a left click shows the description, long ones whole, and "更新服务描述(E)" writes the edit's
+// text; the file and search commands take the path and display name cells.
+TEST(ServicePage, ListsEveryServiceOnceAndItsCommandsTakeItsCells) {
+  const std::wstring longArgument(1500, L'a');
+  TestService svc(Command(longArgument + L" -k wardlet"), L"瓦德测试服务 a&b", L"RpcSs\0PlugPlay\0Winmgmt\0");
+  TestService pathless(L"/only-switches");
+  ASSERT_TRUE(svc.created && pathless.created);
+  std::wstring longText = L"第一行\r\nsecond line " + std::wstring(3000, L'd') + L"end";
+  SERVICE_DESCRIPTIONW d{longText.data()};
+  ASSERT_TRUE(::ChangeServiceConfig2W(OpenTestService(svc.name, SERVICE_CHANGE_CONFIG).get(),
+                                      SERVICE_CONFIG_DESCRIPTION, &d));
   std::vector<std::unique_ptr<TestService>> many;
   for (int i = 0; i < 150; ++i) {
-    many.push_back(std::make_unique<TestService>(L"", L"很多测试服务 with a longer display name " + std::to_wstring(i)));
-    ASSERT_TRUE(many.back()->created());
+    many.push_back(std::make_unique<TestService>(Command(L""), L"很多测试服务 longer display name " + std::to_wstring(i)));
+    ASSERT_TRUE(many.back()->created);
   }
   ServiceTab tab;
-  ASSERT_EQ(tab.list.GetColumnCount(), 8);
-  ASSERT_GE(tab.Row(svc), 0);
-  std::vector<std::wstring> cells = wt::RowTexts(tab.list, tab.Row(svc));
-  EXPECT_EQ(cells[2], L"瓦德测试服务 one");
-  EXPECT_EQ(cells[3], L"停止");
-  EXPECT_EQ(cells[4], L"手动");
-  EXPECT_EQ(cells[5], L"LocalSystem");
-  EXPECT_EQ(cells[6], svc.ReadConfig().firstDependency);  // only the first one, "RpcSs" where the manager tells
-  EXPECT_EQ(cells[6].find(L"PlugPlay"), std::wstring::npos);
-  EXPECT_EQ(cells[7], ServiceExePath() + L" ");  // quotes gone, cut before the "-k" switch
-  EXPECT_EQ(tab.Cell(bare, 6), L"");
-  EXPECT_EQ(tab.Cell(bare, 7), ServiceExePath());
-  // Rows are numbered 1, 2, 3... in the order of the enumeration; Wine's own services are there.
+  wt::MessageLog messages;
+  wt::ShellLog shell;
+  const int row = tab.Row(svc);
+  ASSERT_GE(row, 0);
+  // Only the first dependency ("RpcSs" where the manager tells them); the path without quotes,
+  // cut before the "-k" switch.
+  const std::wstring path = ServiceExe() + L" " + longArgument + L" ";
+  EXPECT_EQ(wt::RowTexts(tab.list, row), (std::vector<std::wstring>{std::to_wstring(row + 1), svc.name,
+                                                                     L"瓦德测试服务 a&b", L"停止", L"手动",
+                                                                     L"LocalSystem", svc.Config().second, path}));
+  EXPECT_EQ(tab.Cell(pathless, 7), L"");
   std::vector<std::wstring> names;
   for (int i = 0; i < tab.list.GetItemCount(); ++i) {
     ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
     names.push_back(tab.list.GetItemText(i, 1));
   }
-  EXPECT_GE(wt::FindRow(tab.list, 1, L"RpcSs"), 0);
+  EXPECT_GE(wt::FindRow(tab.list, 1, L"RpcSs"), 0);  // Wine's own services are there
   std::sort(names.begin(), names.end());
   EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "a service is listed twice";
-  for (const auto& s : many) EXPECT_TRUE(std::binary_search(names.begin(), names.end(), s->name())) << s->name();
-}
+  for (const auto& s : many) EXPECT_TRUE(std::binary_search(names.begin(), names.end(), s->name)) << s->name;
 
-// A left click shows the description, long ones whole; "更新服务描述(E)" writes the edit's text.
-TEST(ServicePage, TheDescriptionEditShowsAndUpdatesTheDescription) {
-  const std::wstring longArgument(1500, L'a');
-  TestService described(longArgument + L" -k x"), plain;
-  ASSERT_TRUE(described.created() && plain.created());
-  const std::wstring longText = L"第一行\r\nsecond line " + std::wstring(3000, L'd') + L"end";
-  ASSERT_TRUE(described.SetDescription(longText));
-  ServiceTab tab;
-  wt::MessageLog messages;
-  EXPECT_EQ(tab.Cell(described, 7), ServiceExePath() + L" " + longArgument + L" ");
-  EXPECT_EQ(tab.Cell(described, 4), L"手动");
-  tab.Click(tab.Row(described));
+  tab.Click(tab.Row(svc));
   EXPECT_EQ(tab.Edit(), longText);
-  // A click with no row selected leaves the edit alone; a refresh does not clear it either.
-  tab.Click(-1);
-  EXPECT_EQ(tab.Edit(), longText);
+  tab.Click(-1);  // neither a click with no row selected nor a refresh changes the edit
   tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_REFRESH, 0);
   EXPECT_EQ(tab.Edit(), longText);
-  tab.Click(tab.Row(plain));  // a service without a description empties the edit
+  tab.Click(tab.Row(pathless));  // a service without a description empties the edit
   EXPECT_EQ(tab.Edit(), L"");
-
   tab.SetEdit(L"新的描述 new text");
   tab.AddMarker();
-  tab.Run(described, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(described.Description(), L"新的描述 new text");
+  tab.Run(svc, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(svc.Description(), L"新的描述 new text");
   EXPECT_TRUE(tab.MarkerGone());
-  EXPECT_EQ(tab.Edit(), L"新的描述 new text");
-  // The edit holds the first service's text after a left click on it; written to the second.
-  tab.Click(tab.Row(described));
-  tab.Run(plain, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(plain.Description(), L"新的描述 new text");
   tab.SetEdit(L"");  // an empty edit removes the description
-  tab.Run(described, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(described.Description(), L"<none>");
+  tab.Run(svc, IDM_SERVICE_SET_DESCRIPTION);
+  EXPECT_EQ(svc.Description(), L"<none>");
   EXPECT_TRUE(messages.entries.empty());
+
+  for (UINT command : {IDM_SERVICE_LOCATE, IDM_SERVICE_PROPERTIES, IDM_SERVICE_SEARCH}) tab.Run(svc, command);
+  ASSERT_EQ(shell.requests.size(), 3u);
+  EXPECT_EQ(shell.requests[0].parameters, common::ExplorerSelectArgument(path));
+  EXPECT_EQ(shell.requests[0].show, SW_SHOWMAXIMIZED);
+  EXPECT_TRUE(shell.requests[1].properties && shell.requests[1].file == path);
+  EXPECT_EQ(shell.requests[2].file, common::SearchAddress(L"瓦德测试服务 a&b"));
+  tab.Run(svc, IDM_SERVICE_COPY_PATH);
+  EXPECT_EQ(messages.entries, wt::Messages{tab.Shown(L"服务路径已复制到剪贴板!", MB_ICONINFORMATION)});
+  EXPECT_EQ(wt::ClipboardText(), path);
+  wt::MenuChooser seen;  // an empty path cell greys the file commands, not the search
+  tab.Run(pathless, 0, &seen);
+  EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_LOCATE) && seen.IsGreyed(IDM_SERVICE_PROPERTIES) &&
+              seen.IsGreyed(IDM_SERVICE_COPY_PATH) && !seen.IsGreyed(IDM_SERVICE_SEARCH));
 }
 
-// The control and start-type commands reach their states and refresh the list; the menu greys
-// the controls by the state and checks the start type; controls that fail change nothing; a start
-// that ends stopped or never ends leaves the wait (within its bound) and refreshes.
-TEST(ServicePage, ControlAndStartTypeCommandsAndTheMenuFollowTheState) {
-  TestService svc, refusing(L"refuse"), stalling(L"stall");
-  ASSERT_TRUE(svc.created() && refusing.created() && stalling.created());
+// Control and start-type commands reach their states and refresh, the menu following them;
+// delete removes the service, and commands on a gone one are reported.
+TEST(ServicePage, CommandsReachTheirStatesAndTheMenuFollows) {
+  TestService svc, refusing(Command(L"refuse")), stalling(Command(L"stall"));
+  ASSERT_TRUE(svc.created && refusing.created && stalling.created);
   ServiceTab tab;
   wt::MessageLog messages;
   wt::MenuChooser seen;
+  const UINT start = IDM_SERVICE_START, stop = IDM_SERVICE_STOP, pause = IDM_SERVICE_PAUSE, resume = IDM_SERVICE_RESUME;
+  const UINT automatic = IDM_SERVICE_AUTO, manual = IDM_SERVICE_MANUAL, disabled = IDM_SERVICE_DISABLED;
   auto enabledControls = [&] {
     tab.Run(svc, 0, &seen);
-    EXPECT_EQ(seen.lastMenuId, static_cast<UINT>(IDR_MENU_SERVICE));
     std::vector<UINT> enabled;
-    for (UINT c : {IDM_SERVICE_START, IDM_SERVICE_STOP, IDM_SERVICE_PAUSE, IDM_SERVICE_RESUME})
+    for (UINT c : {start, stop, pause, resume})
       if (!seen.IsGreyed(c)) enabled.push_back(c);
     return enabled;
   };
-  EXPECT_EQ(enabledControls(), std::vector<UINT>{IDM_SERVICE_START});  // stopped, manual
-  EXPECT_EQ(seen.items.size(), 14u);
-  EXPECT_TRUE(seen.IsChecked(IDM_SERVICE_MANUAL) && seen.IsGreyed(IDM_SERVICE_MANUAL));
-  EXPECT_FALSE(seen.IsChecked(IDM_SERVICE_AUTO) || seen.IsGreyed(IDM_SERVICE_AUTO));
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_LOCATE) || seen.IsGreyed(IDM_SERVICE_COPY_PATH));
-  int opened = seen.opened;
-  wt::RightClickRow(tab.hwnd(), tab.list, -1);  // below the last row: no menu
-  EXPECT_EQ(seen.opened, opened);
+  EXPECT_EQ(enabledControls(), std::vector<UINT>{start});  // stopped, manual
+  EXPECT_EQ(seen.checked, std::vector<UINT>{manual});
 
-  tab.AddMarker();
-  tab.Run(svc, IDM_SERVICE_STOP, &seen);  // not running: fails, changes nothing, no refresh
-  tab.Run(svc, IDM_SERVICE_PAUSE, &seen);
+  tab.AddMarker();  // stop and pause fail on a stopped service: nothing changes or is refreshed
+  tab.Run(svc, stop, &seen);
+  tab.Run(svc, pause, &seen);
   EXPECT_FALSE(tab.MarkerGone());
   EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_STOPPED));
-  wt::SelectRow(tab.list, -1);  // no row selected: the commands act on an empty name
-  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_START, 0);
-  tab.page.SendMessage(WM_COMMAND, IDM_SERVICE_AUTO, 0);
-  EXPECT_FALSE(tab.MarkerGone());
 
-  struct Step { UINT command; DWORD state; const wchar_t* text; std::vector<UINT> enabled; } steps[] = {
-      {IDM_SERVICE_START, SERVICE_RUNNING, L"运行", {IDM_SERVICE_STOP, IDM_SERVICE_PAUSE}},
-      {IDM_SERVICE_PAUSE, SERVICE_PAUSED, L"暂停", {IDM_SERVICE_RESUME}},
-      {IDM_SERVICE_RESUME, SERVICE_RUNNING, L"运行", {IDM_SERVICE_STOP, IDM_SERVICE_PAUSE}},
-      {IDM_SERVICE_STOP, SERVICE_STOPPED, L"停止", {IDM_SERVICE_START}}};
+  // Each command reaches its state or start type; the refilled row and the menu show both.
+  struct Step { UINT command; DWORD state, type; std::wstring texts; std::vector<UINT> enabled; UINT checked; };
+  const Step steps[] = {
+      {start, SERVICE_RUNNING, SERVICE_DEMAND_START, L"运行|手动", {stop, pause}, manual},
+      {automatic, SERVICE_RUNNING, SERVICE_AUTO_START, L"运行|自动", {stop, pause}, automatic},
+      {pause, SERVICE_PAUSED, SERVICE_AUTO_START, L"暂停|自动", {resume}, automatic},
+      {disabled, SERVICE_PAUSED, SERVICE_DISABLED, L"暂停|禁用", {resume}, disabled},
+      {resume, SERVICE_RUNNING, SERVICE_DISABLED, L"运行|禁用", {stop, pause}, disabled},
+      {stop, SERVICE_STOPPED, SERVICE_DISABLED, L"停止|禁用", {start}, disabled},
+      {manual, SERVICE_STOPPED, SERVICE_DEMAND_START, L"停止|手动", {start}, manual}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.command);
     tab.AddMarker();
     tab.Run(svc, step.command, &seen);
     EXPECT_EQ(svc.State(), step.state);
-    EXPECT_EQ(tab.Cell(svc, 3), step.text);
+    EXPECT_EQ(svc.Config().first, step.type);
+    EXPECT_EQ(tab.Cell(svc, 3) + L"|" + tab.Cell(svc, 4), step.texts);  // state and start type
     EXPECT_TRUE(tab.MarkerGone());
     EXPECT_EQ(enabledControls(), step.enabled);
+    EXPECT_EQ(seen.checked, std::vector<UINT>{step.checked});
   }
-  struct Type { UINT command; DWORD type; const wchar_t* text; } types[] = {
-      {IDM_SERVICE_AUTO, SERVICE_AUTO_START, L"自动"},
-      {IDM_SERVICE_DISABLED, SERVICE_DISABLED, L"禁用"},
-      {IDM_SERVICE_MANUAL, SERVICE_DEMAND_START, L"手动"}};
-  for (const Type& type : types) {
-    SCOPED_TRACE(type.command);
+  // A start that ends stopped, or never ends, leaves the wait (within its bound) and refreshes.
+  CServicePage::SetWaitBound(1500);
+  struct WaitBound { ~WaitBound() { CServicePage::SetWaitBound(30000); } } restore;
+  struct Start { const TestService& svc; DWORD state; const wchar_t* text; } starts[] = {
+      {refusing, SERVICE_STOPPED, L"停止"}, {stalling, SERVICE_START_PENDING, L"未知"}};
+  for (const Start& s : starts) {
     tab.AddMarker();
-    tab.Run(svc, type.command, &seen);
-    EXPECT_EQ(svc.ReadConfig().startType, type.type);
-    EXPECT_EQ(tab.Cell(svc, 4), type.text);
+    tab.Run(s.svc, start, &seen);
+    EXPECT_EQ(s.svc.State(), s.state);
+    EXPECT_EQ(tab.Cell(s.svc, 3), s.text);
     EXPECT_TRUE(tab.MarkerGone());
-    tab.Run(svc, 0, &seen);
-    EXPECT_EQ(seen.checked, std::vector<UINT>{type.command});
   }
-  tab.AddMarker();
-  tab.Run(refusing, IDM_SERVICE_START, &seen);
-  EXPECT_EQ(refusing.State(), static_cast<DWORD>(SERVICE_STOPPED));
-  EXPECT_EQ(tab.Cell(refusing, 3), L"停止");
-  EXPECT_TRUE(tab.MarkerGone());
-  WaitBound bound(1500);
-  tab.AddMarker();
-  tab.Run(stalling, IDM_SERVICE_START, &seen);
-  EXPECT_EQ(stalling.State(), static_cast<DWORD>(SERVICE_START_PENDING));
-  EXPECT_EQ(tab.Cell(stalling, 3), L"未知");
-  EXPECT_TRUE(tab.MarkerGone());
   EXPECT_TRUE(messages.entries.empty());
-}
 
-TEST(ServicePage, DeleteRemovesTheServiceAndCommandsOnAGoneServiceAreReported) {
-  TestService svc;
-  ASSERT_TRUE(svc.created());
-  ServiceTab tab;
-  ASSERT_GE(tab.Row(svc), 0);
-  wt::MessageLog messages;
-  tab.Run(svc, IDM_SERVICE_DELETE);
+  tab.Run(svc, IDM_SERVICE_DELETE, &seen);
   EXPECT_TRUE(messages.entries.empty());
   EXPECT_EQ(tab.Row(svc), -1);
   EXPECT_EQ(svc.State(), 0u);  // the manager no longer knows it
-
-  // A row left with the gone service's name: the description fails and nothing is refreshed.
-  int row = tab.list.InsertItem(0, L"x");
-  tab.list.SetItemText(row, 1, svc.name());
+  // A row left with the gone service's name: the description fails and nothing is refreshed;
+  // deleting it again fails, is reported and refreshes.
+  const int row = tab.list.InsertItem(0, L"x");
+  tab.list.SetItemText(row, 1, svc.name);
   tab.SetEdit(L"text");
-  tab.Run(row, IDM_SERVICE_SET_DESCRIPTION);
-  EXPECT_EQ(messages.entries, Failure(tab, L"服务描述信息修改失败!"));
+  tab.Run(row, IDM_SERVICE_SET_DESCRIPTION, &seen);
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), row);
   EXPECT_EQ(tab.Edit(), L"text");
-  // Deleting it again fails, is reported and refreshes.
-  messages.entries.clear();
-  tab.Run(row, IDM_SERVICE_DELETE);
-  EXPECT_EQ(messages.entries, Failure(tab, L"服务删除失败!"));
+  tab.Run(row, IDM_SERVICE_DELETE, &seen);
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), -1);
-}
-
-TEST(ServicePage, FileAndSearchCommandsUseThePathAndDisplayName) {
-  TestService svc(L"/run", L"Wardlet a&b 服务");
-  TestService pathless(L"", L"", nullptr, L"/only-switches");
-  ASSERT_TRUE(svc.created() && pathless.created());
-  ServiceTab tab;
-  wt::ShellLog shell;
-  wt::MessageLog messages;
-  const std::wstring path = ServiceExePath() + L" ";
-  ASSERT_EQ(tab.Cell(svc, 7), path);
-
-  tab.Run(svc, IDM_SERVICE_LOCATE);
-  tab.Run(svc, IDM_SERVICE_PROPERTIES);
-  tab.Run(svc, IDM_SERVICE_SEARCH);
-  ASSERT_EQ(shell.requests.size(), 3u);
-  EXPECT_EQ(shell.requests[0].file, L"Explorer.exe");
-  EXPECT_NE(shell.requests[0].parameters.find(path), std::wstring::npos);
-  EXPECT_EQ(shell.requests[0].show, SW_SHOWMAXIMIZED);
-  EXPECT_TRUE(shell.requests[1].properties);
-  EXPECT_EQ(shell.requests[1].file, path);
-  EXPECT_EQ(shell.requests[2].owner, tab.hwnd());
-  EXPECT_EQ(shell.requests[2].file, common::SearchAddress(L"Wardlet a&b 服务"));
-
-  tab.Run(svc, IDM_SERVICE_COPY_PATH);
-  EXPECT_EQ(messages.entries, wt::Shown(tab.hwnd(), L"服务路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION));
-  EXPECT_EQ(wt::ClipboardText(), path);
-
-  // A row whose path cell is empty greys the three file commands, never the search.
-  EXPECT_EQ(tab.Cell(pathless, 7), L"");
-  wt::MenuChooser seen;
-  tab.Run(pathless, 0, &seen);
-  EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_LOCATE) && seen.IsGreyed(IDM_SERVICE_PROPERTIES) &&
-              seen.IsGreyed(IDM_SERVICE_COPY_PATH));
-  EXPECT_FALSE(seen.IsGreyed(IDM_SERVICE_SEARCH) || seen.IsGreyed(IDM_SERVICE_DELETE) ||
-               seen.IsGreyed(IDM_SERVICE_SET_DESCRIPTION) || seen.IsGreyed(IDM_SERVICE_REFRESH));
+  EXPECT_EQ(messages.entries, (wt::Messages{tab.Shown(L"服务描述信息修改失败!", MB_ICONERROR),
+                                            tab.Shown(L"服务删除失败!", MB_ICONERROR)}));
 }
