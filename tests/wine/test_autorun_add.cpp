@@ -2,9 +2,6 @@
 // dialog answered by the test, the close box and Escape, and the value the page writes.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 
@@ -12,8 +9,6 @@ namespace {
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kUserRun = L"HKEY_CURRENT_USER\\" + kRun;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
-
-bool UserRunHas(const std::wstring& name) { return rt::ValueExists(HKEY_CURRENT_USER, kRun, k64, name); }
 
 struct Page : wt::PageTab<CAutorunPage> {
   Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
@@ -34,17 +29,16 @@ TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndAnAddedValueIsListedFirst) {
   rt::TestValue added(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", REG_SZ, rt::SzData(L"placeholder"));
   std::vector<bool> states;
   rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
-    states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));  // starts disabled
-    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Typed");
+    const std::pair<int, const wchar_t*> edits[] = {{IDC_AUTORUN_NAME, L"WardletT Typed"},
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed.exe"},
+                                                    {IDC_AUTORUN_NAME, L""},  // though a path is there
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed2.exe"},
+                                                    {IDC_AUTORUN_PATH, L""}};
     states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\typed.exe");
-    states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::SetEditText(d, IDC_AUTORUN_NAME, L"");  // cleared: disabled although a path is there
-    states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\typed2.exe");  // the path decides now
-    states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::SetEditText(d, IDC_AUTORUN_PATH, L"");
-    states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    for (const auto& [id, text] : edits) {
+      rt::SetEditText(d, id, text);
+      states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    }
     rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Added");
     rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\wt dir\\added.exe /q");
     rt::PostClick(d, IDC_AUTORUN_ADD);
@@ -53,68 +47,57 @@ TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndAnAddedValueIsListedFirst) {
   p.Add();
   EXPECT_EQ(driver.opened, 1);
   EXPECT_EQ(states, (std::vector<bool>{false, true, true, false, true, false}));
-  EXPECT_FALSE(UserRunHas(L"WardletT Typed"));
+  EXPECT_FALSE(rt::ValueExists(HKEY_CURRENT_USER, kRun, k64, L"WardletT Typed"));
   DWORD type = 0;
   std::vector<BYTE> data;
   ASSERT_TRUE(rt::ReadValue(HKEY_CURRENT_USER, kRun, k64, L"WardletT Added", type, data));
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
-  const ui::CListCtrl& list = p.list;
-  int row = rt::RowWith(list, 1, L"WardletT Added", 2, kUserRun);
+  int row = rt::RowWith(p.list, 1, L"WardletT Added", 2, kUserRun);
   ASSERT_GE(row, 0);
-  EXPECT_EQ(list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
-  for (int r = 0; r < row; ++r) EXPECT_EQ(list.GetItemText(r, 2), kUserRun);
-  EXPECT_LT(row, rt::RowWith(list, 1, L"WardletT Machine", 2, L"HKEY_LOCAL_MACHINE\\" + kRun));
+  EXPECT_EQ(p.list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
+  for (int r = 0; r < row; ++r) EXPECT_EQ(p.list.GetItemText(r, 2), kUserRun);
+  EXPECT_LT(row, rt::RowWith(p.list, 1, L"WardletT Machine", 2, L"HKEY_LOCAL_MACHINE\\" + kRun));
 }
 
-TEST(AutorunAdd, BrowseFillsThePathAndEnablesAddEvenWithoutAName) {
+// A cancelled Browse warns and disables Add but keeps the path; a chosen file fills the path and
+// enables Add even without a name, but without a name Add writes nothing and refreshes nothing.
+TEST(AutorunAdd, BrowseFillsThePathOrWarnsWhenCancelled) {
   rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  wt::FileAnswer answer(L"C:\\Tools\\wt app.exe");
-  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
-    rt::Click(d, IDC_AUTORUN_BROWSE);
-    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\Tools\\wt app.exe");
-    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_NAME), L"");
-    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::PostClick(d, IDC_AUTORUN_ADD);  // ends with IDOK, but without a name nothing is written
-  });
   wt::MessageLog messages;
+  std::wstring filter, title;
+  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\kept.exe");
+    {
+      wt::FileAnswer cancel(std::nullopt);
+      rt::Click(d, IDC_AUTORUN_BROWSE);
+      EXPECT_EQ(cancel.asked, 1);
+    }
+    EXPECT_EQ(messages.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_ICONEXCLAMATION));
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\kept.exe");
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"");
+    wt::FileAnswer answer(L"C:\\Tools\\wt app.exe");
+    rt::Click(d, IDC_AUTORUN_BROWSE);
+    filter = answer.filter;
+    title = answer.title;
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\Tools\\wt app.exe");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    rt::PostClick(d, IDC_AUTORUN_ADD);  // ends with IDOK
+  });
   Page p;
   const std::vector<std::wstring> valuesBefore = rt::ValueNames(HKEY_CURRENT_USER, kRun, k64);
   p.list.InsertItem(0, L"marker");
   const int rows = p.list.GetItemCount();
   p.Add();
   EXPECT_EQ(driver.opened, 1);
-  EXPECT_EQ(answer.asked, 1);
-  EXPECT_EQ(answer.filter, L"可执行文件(.exe;bat;*.cmd;*.vbs)|*.exe;*.bat;*.cmd;*.vbs||");
-  EXPECT_EQ(answer.title, L"请选择一个可执行文件");
-  EXPECT_TRUE(messages.entries.empty());
-  // Nothing written and no refresh: the marker row is still there.
+  EXPECT_EQ(filter, L"可执行文件(.exe;bat;*.cmd;*.vbs)|*.exe;*.bat;*.cmd;*.vbs||");
+  EXPECT_EQ(title, L"请选择一个可执行文件");
+  EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_EQ(rt::ValueNames(HKEY_CURRENT_USER, kRun, k64), valuesBefore);
   EXPECT_EQ(p.list.GetItemCount(), rows);
   EXPECT_EQ(p.list.GetItemText(0, 0), L"marker");
-}
-
-TEST(AutorunAdd, CancelledBrowseWarnsAndDisablesAddButKeepsThePath) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  wt::FileAnswer answer(std::nullopt);
-  wt::MessageLog messages;
-  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
-    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled");
-    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\kept.exe");
-    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::Click(d, IDC_AUTORUN_BROWSE);
-    EXPECT_EQ(messages.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_ICONEXCLAMATION));
-    EXPECT_FALSE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\kept.exe");
-    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled2");
-    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
-    rt::PostEscape(d);
-  });
-  Page p;
-  p.Add();
-  EXPECT_EQ(driver.opened, 1);
-  EXPECT_EQ(messages.entries.size(), 1u);
-  EXPECT_FALSE(UserRunHas(L"WardletT Cancelled2"));
 }
 
 TEST(AutorunAdd, EscapeAndTheCloseBoxWriteNothing) {

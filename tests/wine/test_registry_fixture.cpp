@@ -10,8 +10,7 @@
 
 extern "C" {
 struct TestCountedName {
-  USHORT Length;
-  USHORT MaximumLength;
+  USHORT Length, MaximumLength;
   PWSTR Buffer;
 };
 LONG NTAPI NtSetValueKey(HANDLE key, TestCountedName* name, ULONG titleIndex, ULONG type, PVOID data, ULONG size);
@@ -24,12 +23,12 @@ TestCountedName Counted(std::wstring& name) {
   USHORT bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
   return {bytes, bytes, name.data()};
 }
-}  // namespace
-
-std::vector<BYTE> SzData(const std::wstring& text) {
-  const BYTE* p = reinterpret_cast<const BYTE*>(text.c_str());
-  return std::vector<BYTE>(p, p + (text.size() + 1) * sizeof(wchar_t));
+ui::CRegKey Open(HKEY root, const std::wstring& key, REGSAM access) {
+  ui::CRegKey k;
+  ::RegOpenKeyExW(root, key.c_str(), 0, access, k.put());
+  return k;
 }
+}  // namespace
 
 TestKey::TestKey(HKEY root, const std::wstring& path, REGSAM view, bool create) : m_root(root), m_view(view) {
   for (size_t at = path.find(L'\\'); m_firstMissing.empty(); at = path.find(L'\\', at + 1)) {
@@ -39,7 +38,6 @@ TestKey::TestKey(HKEY root, const std::wstring& path, REGSAM view, bool create) 
   ui::CRegKey key;
   if (create) ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_READ | view, nullptr, key.put(), nullptr);
 }
-
 TestKey::~TestKey() {
   size_t slash = m_firstMissing.rfind(L'\\');
   if (slash != std::wstring::npos)
@@ -50,23 +48,18 @@ TestValue::TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name
     : m_root(root), m_key(std::move(key)), m_view(view), m_name(std::move(name)) {
   m_hadValue =
       m_name.find(L'\0') == std::wstring::npos && ReadValue(m_root, m_key, m_view, m_name, m_oldType, m_oldData);
-  ui::CRegKey k;
   TestCountedName counted = Counted(m_name);
-  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE | m_view, k.put()) == ERROR_SUCCESS)
-    NtDeleteValueKey(k.get(), &counted);
+  if (ui::CRegKey k = Open(m_root, m_key, KEY_WRITE | m_view)) NtDeleteValueKey(k.get(), &counted);
 }
-
 TestValue::TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name, DWORD type, std::vector<BYTE> data)
     : TestValue(root, std::move(key), view, std::move(name)) {
-  ui::CRegKey k;
   TestCountedName counted = Counted(m_name);
-  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE | m_view, k.put()) == ERROR_SUCCESS)
+  if (ui::CRegKey k = Open(m_root, m_key, KEY_WRITE | m_view))
     m_written = NtSetValueKey(k.get(), &counted, 0, type, data.data(), static_cast<ULONG>(data.size())) == 0;
 }
-
 TestValue::~TestValue() {
-  ui::CRegKey k;
-  if (::RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE | m_view, k.put()) != ERROR_SUCCESS) return;
+  ui::CRegKey k = Open(m_root, m_key, KEY_WRITE | m_view);
+  if (!k) return;
   TestCountedName counted = Counted(m_name);
   if (m_hadValue)
     NtSetValueKey(k.get(), &counted, 0, m_oldType, m_oldData.data(), static_cast<ULONG>(m_oldData.size()));
@@ -76,10 +69,9 @@ TestValue::~TestValue() {
 
 std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key, REGSAM view) {
   std::vector<std::wstring> names;
-  ui::CRegKey k;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, k.put()) != ERROR_SUCCESS) return names;
+  ui::CRegKey k = Open(root, key, KEY_READ | view);
   std::vector<wchar_t> buf(16384);
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; k; ++i) {
     DWORD len = static_cast<DWORD>(buf.size());
     LONG e = ::RegEnumValueW(k.get(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
     if (e == ERROR_NO_MORE_ITEMS) break;
@@ -95,10 +87,9 @@ bool ValueExists(HKEY root, const std::wstring& key, REGSAM view, const std::wst
 
 bool ReadValue(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name, DWORD& type,
                std::vector<BYTE>& data) {
-  ui::CRegKey k;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, k.put()) != ERROR_SUCCESS) return false;
+  ui::CRegKey k = Open(root, key, KEY_READ | view);
   DWORD size = 0;
-  if (::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  if (!k || ::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
   data.resize(size);
   if (::RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) return false;
   data.resize(size);
@@ -114,39 +105,20 @@ std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& 
 }
 
 bool SharedBetweenViews(HKEY root, const std::wstring& key) {
-  const std::wstring probe = L"WardletT view probe";
-  TestValue v(root, key, KEY_WOW64_32KEY, probe, REG_SZ, SzData(L"probe"));
-  return v.written() && ValueExists(root, key, KEY_WOW64_64KEY, probe);
+  TestValue v(root, key, KEY_WOW64_32KEY, L"WardletT view probe", REG_SZ, SzData(L"probe"));
+  return v.written() && ValueExists(root, key, KEY_WOW64_64KEY, L"WardletT view probe");
 }
 
 void DeleteTree(HKEY root, const std::wstring& parent, const std::wstring& name, REGSAM view) {
-  ui::CRegKey k;
-  if (::RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, k.put()) == ERROR_SUCCESS)
-    ::RegDeleteTreeW(k.get(), name.c_str());
+  if (ui::CRegKey k = Open(root, parent, KEY_ALL_ACCESS | view)) ::RegDeleteTreeW(k.get(), name.c_str());
 }
-
-bool KeyExists(HKEY root, const std::wstring& key, REGSAM view) {
-  ui::CRegKey k;
-  return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, k.put()) == ERROR_SUCCESS;
-}
-
-std::vector<int> RowsWith(const ui::CListCtrl& list, int col, const std::wstring& text) {
-  std::vector<int> rows;
-  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
-    if (list.GetItemText(i, col) == text) rows.push_back(i);
-  return rows;
-}
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view) { return !!Open(root, key, KEY_READ | view); }
 
 std::vector<int> RowsWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
   std::vector<int> rows;
-  for (int i : RowsWith(list, colA, a))
-    if (list.GetItemText(i, colB) == b) rows.push_back(i);
+  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
+    if (list.GetItemText(i, colA) == a && (colB < 0 || list.GetItemText(i, colB) == b)) rows.push_back(i);
   return rows;
-}
-
-int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
-  std::vector<int> rows = RowsWith(list, colA, a, colB, b);
-  return rows.empty() ? -1 : rows[0];
 }
 
 namespace {
@@ -173,17 +145,16 @@ DialogDriver::~DialogDriver() {
   if (g_abandoned) ADD_FAILURE() << "a dialog did not end as the test drove it";
 }
 
-void SetEditText(HWND dialog, int id, const std::wstring& text) { ::SetDlgItemTextW(dialog, id, text.c_str()); }
-std::wstring ItemText(HWND dialog, int id) { return ui::CWnd(::GetDlgItem(dialog, id)).GetWindowText(); }
-bool IsEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
-void Click(HWND dialog, int id) {
-  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
-void PostClick(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void PostEscape(HWND dialog) {
   HWND edit = ::GetWindow(dialog, GW_CHILD);
   while (edit && ::SendMessageW(edit, WM_GETDLGCODE, 0, 0) & DLGC_STATIC) edit = ::GetWindow(edit, GW_HWNDNEXT);
   ::PostMessageW(edit ? edit : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+void PostKey(HWND dialog, int id, UINT vk) {
+  HWND control = ::GetDlgItem(dialog, id);
+  ::SetFocus(control);
+  ::PostMessageW(control, WM_KEYDOWN, vk, 1);
+  ::PostMessageW(control, WM_KEYUP, vk, 0xC0000001);
 }
 void CloseWithClickQueued(HWND dialog, bool closeBox, int button) {
   if (closeBox)
@@ -191,12 +162,6 @@ void CloseWithClickQueued(HWND dialog, bool closeBox, int button) {
   else
     PostEscape(dialog);
   PostClick(dialog, button);
-}
-void PostKey(HWND dialog, int id, UINT vk) {
-  HWND control = ::GetDlgItem(dialog, id);
-  ::SetFocus(control);
-  ::PostMessageW(control, WM_KEYDOWN, vk, 1);
-  ::PostMessageW(control, WM_KEYUP, vk, 0xC0000001);
 }
 
 }  // namespace rt

@@ -14,17 +14,17 @@
 namespace rt {
 
 // Data of a REG_SZ value: the text and its terminator.
-std::vector<BYTE> SzData(const std::wstring& text);
+inline std::vector<BYTE> SzData(const std::wstring& text) {
+  const BYTE* p = reinterpret_cast<const BYTE*>(text.c_str());
+  return std::vector<BYTE>(p, p + (text.size() + 1) * sizeof(wchar_t));
+}
 
-// A key a test needs, in one view; created when missing unless create is false. At the end the
-// keys on its path that were missing at the start are deleted with everything in them (a command
-// may have made them); keys that were there before are left as they were.
+// A key a test needs, in one view; created unless create is false. At the end the keys on its
+// path that were missing at the start are deleted with all they hold.
 class TestKey {
  public:
   TestKey(HKEY root, const std::wstring& path, REGSAM view = KEY_WOW64_64KEY, bool create = true);
   ~TestKey();
-  TestKey(const TestKey&) = delete;
-  TestKey& operator=(const TestKey&) = delete;
 
  private:
   HKEY m_root;
@@ -33,15 +33,12 @@ class TestKey {
 };
 
 // A value a test writes (through the native interface, so any name will do), or without type and
-// data one it removes so that a command must write it. A value of that name that was there
-// before is written back at the end; otherwise the value is deleted.
+// data one it removes. A value of that name that was there before is written back at the end.
 class TestValue {
  public:
   TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name, DWORD type, std::vector<BYTE> data);
   TestValue(HKEY root, std::wstring key, REGSAM view, std::wstring name);
   ~TestValue();
-  TestValue(const TestValue&) = delete;
-  TestValue& operator=(const TestValue&) = delete;
   bool written() const { return m_written; }
 
  private:
@@ -49,56 +46,54 @@ class TestValue {
   std::wstring m_key;
   REGSAM m_view;
   std::wstring m_name;
-  bool m_written = false;
-  bool m_hadValue = false;
+  bool m_written = false, m_hadValue = false;
   DWORD m_oldType = 0;
   std::vector<BYTE> m_oldData;
 };
 
-// Whether a value of exactly this name is in the key, found by enumeration.
-bool ValueExists(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name);
+std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key, REGSAM view);  // in enumeration order
+bool ValueExists(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name);  // exact name
 // Type and data of a value with an ordinary name; false when it is missing.
 bool ReadValue(HKEY root, const std::wstring& key, REGSAM view, const std::wstring& name, DWORD& type,
                std::vector<BYTE>& data);
-// Text of a REG_SZ value up to its terminator; "<missing>" when it is missing or of another type.
+// Text of a REG_SZ value up to its terminator; "<missing>" when missing or of another type.
 std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = KEY_WOW64_64KEY);
-// Value names of a key in enumeration order.
-std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key, REGSAM view);
-// Whether root\key is one key in both views: a probe written through the 32-bit view is seen
-// through the 64-bit one.
+// Whether root\key is one key in both views (a value written in the 32-bit view shows in the 64-bit one).
 bool SharedBetweenViews(HKEY root, const std::wstring& key);
 // Deletes root\parent\name with its subkeys, the parent opened in the given view.
 void DeleteTree(HKEY root, const std::wstring& parent, const std::wstring& name, REGSAM view = KEY_WOW64_64KEY);
 bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = KEY_WOW64_64KEY);
 
-// Rows of a list whose cell in column col is text.
-std::vector<int> RowsWith(const ui::CListCtrl& list, int col, const std::wstring& text);
-// Rows whose cells in columns colA and colB are a and b; the first of them, -1 when none.
-std::vector<int> RowsWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b);
-int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b);
+// Rows whose cell in colA is a (and, with colB, whose cell in colB is b); RowWith: the first, -1 when none.
+std::vector<int> RowsWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB = -1,
+                          const std::wstring& b = L"");
+inline int RowWith(const ui::CListCtrl& list, int colA, const std::wstring& a, int colB, const std::wstring& b) {
+  std::vector<int> rows = RowsWith(list, colA, a, colB, b);
+  return rows.empty() ? -1 : rows[0];
+}
 
 // Drives the modal dialogs of one template: drive runs once the dialog has initialised; then an
-// IDCANCEL is posted in case the steps did not end it. Without cancelAfter the steps must end it:
-// a dialog still open after a minute is ended and fails the test, so that a fault cannot hang it.
+// IDCANCEL is posted unless cancelAfter is false. A dialog still open after a minute is ended and
+// fails the test, so that a fault cannot hang it.
 class DialogDriver {
  public:
   DialogDriver(UINT templateId, std::function<void(HWND dialog)> drive, bool cancelAfter = true);
   ~DialogDriver();
-  DialogDriver(const DialogDriver&) = delete;
-  DialogDriver& operator=(const DialogDriver&) = delete;
   int opened = 0;
 };
 
-// Helpers for the drive steps.
-void SetEditText(HWND dialog, int id, const std::wstring& text);  // raises EN_CHANGE as typing does
-std::wstring ItemText(HWND dialog, int id);
-bool IsEnabled(HWND dialog, int id);
-void Click(HWND dialog, int id);        // a click handled at once (BN_CLICKED sent to the dialog)
-void PostClick(HWND dialog, int id);    // a click the modal loop delivers
-void PostEscape(HWND dialog);           // the Escape key, through the dialog's keyboard handling
+// Steps for drive.
+inline void SetEditText(HWND d, int id, const std::wstring& text) { ::SetDlgItemTextW(d, id, text.c_str()); }  // EN_CHANGE
+inline std::wstring ItemText(HWND d, int id) { return ui::CWnd(::GetDlgItem(d, id)).GetWindowText(); }
+inline bool IsEnabled(HWND d, int id) { return ::IsWindowEnabled(::GetDlgItem(d, id)) != FALSE; }
+inline void Click(HWND d, int id) {  // handled at once
+  ::SendMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(d, id)));
+}
+inline void PostClick(HWND d, int id) { ::PostMessageW(::GetDlgItem(d, id), BM_CLICK, 0, 0); }  // through the modal loop
+void PostEscape(HWND dialog);                // the Escape key, through the dialog's keyboard handling
 void PostKey(HWND dialog, int id, UINT vk);  // a key pressed in the control, focused first
-// Closes the dialog by Escape or by its close box (the dialog then queues its IDCANCEL), with a
-// click on button queued behind: the click would act should the dialog still be open then.
+// Closes the dialog by Escape or by its close box, with a click on button queued behind: the click
+// would act should the dialog still be open then.
 void CloseWithClickQueued(HWND dialog, bool closeBox, int button);
 
 }  // namespace rt

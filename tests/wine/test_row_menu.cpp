@@ -1,71 +1,36 @@
-// The process list's row menu: which menu opens, when, and what it greys.
+// The process page's row menus: which menu opens, when, and what it greys.
 #include <gtest/gtest.h>
 
 #include "tests/wine/test_util.h"
 
-namespace {
-
-// Puts a row with the given PID, parent PID and path cells at the top of the process list.
-int AddRow(const ui::CListCtrl& list, const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
-  int row = list.InsertItem(0, L"0");
-  list.SetItemText(row, 1, L"row.exe");
-  list.SetItemText(row, 3, pid);
-  list.SetItemText(row, 4, parent);
-  list.SetItemText(row, 9, path);
-  return row;
-}
-
-}  // namespace
-
-TEST(RowMenu, NoMenuBelowTheRows) {
-  wt::MainDialog main;
-  CProcessPage& page = main.dlg().m_processPage;
+TEST(RowMenu, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
+  wt::ProcessTab t;
   wt::MenuChooser menu;
-  wt::SelectRow(page.ProcessList(), -1);
-  wt::RightClickRow(page.GetSafeHwnd(), page.ProcessList(), -1);
+  t.Click(-1);  // lists the program's own modules
+  ASSERT_GT(t.modules.GetItemCount(), 0);
+  wt::RightClickRow(t.page, t.list, -1);
+  wt::RightClickRow(t.page, t.modules, -1);
   EXPECT_EQ(menu.opened, 0);
-  wt::RightClickRow(page.GetSafeHwnd(), page.ModuleList(), -1);
-  EXPECT_EQ(menu.opened, 0);
-}
 
-TEST(RowMenu, ProcessMenuGreysByTheRowsCells) {
-  wt::MainDialog main;
-  CProcessPage& page = main.dlg().m_processPage;
-  const ui::CListCtrl& list = page.ProcessList();
-  wt::MenuChooser menu;
-
-  int row = AddRow(list, L"1234", L"56", L"");
-  wt::SelectRow(list, row);
-  wt::RightClickRow(page.GetSafeHwnd(), list, row);
+  // A row of the given PID, parent PID and path cells at the top of the list, right-clicked.
+  auto open = [&](const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
+    int row = t.list.InsertItem(0, L"0");
+    t.list.SetItemText(row, t.kName, L"row.exe");
+    t.list.SetItemText(row, t.kPid, pid);
+    t.list.SetItemText(row, t.kParent, parent);
+    t.list.SetItemText(row, t.kPath, path);
+    wt::RunRowCommand(t.page, t.list, row, 0, &menu);
+  };
+  open(L"1234", L"56", L"");  // no path
   ASSERT_EQ(menu.opened, 1);
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_PROCESS));
-  EXPECT_TRUE(menu.IsGreyed(IDM_PROCESS_PROPERTIES));
-  EXPECT_TRUE(menu.IsGreyed(IDM_PROCESS_LOCATE));
-  EXPECT_TRUE(menu.IsGreyed(IDM_PROCESS_COPY_PATH));
-  EXPECT_FALSE(menu.IsGreyed(IDM_PROCESS_FORCE_DELETE));
-  EXPECT_FALSE(menu.IsGreyed(IDM_PROCESS_SEARCH));
-  EXPECT_FALSE(menu.IsGreyed(IDM_PROCESS_KILL));
-
-  row = AddRow(list, L"4", L"0", L"C:\\x.exe");
-  wt::SelectRow(list, row);
-  wt::RightClickRow(page.GetSafeHwnd(), list, row);
-  EXPECT_TRUE(menu.IsGreyed(IDM_PROCESS_KILL));
-  EXPECT_TRUE(menu.IsGreyed(IDM_PROCESS_FORBID));
-  EXPECT_FALSE(menu.IsGreyed(IDM_PROCESS_LOCATE));
   EXPECT_EQ(menu.items.size(), 8u);
-}
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH}));
+  open(L"4", L"0", L"C:\\x.exe");  // a child of the idle process
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
 
-TEST(RowMenu, ModuleMenuGreysNothing) {
-  wt::MainDialog main;
-  CProcessPage& page = main.dlg().m_processPage;
-  wt::SelectRow(page.ProcessList(), -1);
-  wt::ClickRow(page.GetSafeHwnd(), page.ProcessList(), -1);  // lists the program's own modules
-  const ui::CListCtrl& modules = page.ModuleList();
-  ASSERT_GT(modules.GetItemCount(), 0);
-  wt::MenuChooser menu;
-  wt::SelectRow(modules, 0);
-  wt::RightClickRow(page.GetSafeHwnd(), modules, 0);
-  ASSERT_EQ(menu.opened, 1);
+  wt::RunRowCommand(t.page, t.modules, 0, 0, &menu);
+  EXPECT_EQ(menu.opened, 3);
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_MODULE));
   EXPECT_EQ(menu.items.size(), 4u);
   EXPECT_TRUE(menu.greyed.empty());
