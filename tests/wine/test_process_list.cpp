@@ -1,13 +1,15 @@
-// The process list of the real process page: the test's own process, a child, and processes that
-// come and go while the list is refilled.
+// The process page's lists and row menus: a child of the test, processes that come and go while
+// the list is refilled, the modules a click lists, and what the menus grey.
 #include <gtest/gtest.h>
 
-#include <winternl.h>
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <thread>
 
 #include "tests/wine/test_util.h"
+#include "ui/handle.h"
 
 namespace {
 using Tab = wt::ProcessTab;
@@ -22,39 +24,37 @@ void ExpectWholeRows(const ui::CListCtrl& list) {
     ASSERT_TRUE(starting || !list.GetItemText(i, Tab::kName).empty()) << "row " << i;
   }
 }
+
+// Module rows numbered 1, 2, … from the given executable, kernel32.dll among them.
+void ExpectModules(const ui::CListCtrl& modules, const std::wstring& exe) {
+  bool kernel32 = false;
+  for (int i = 0, n = modules.GetItemCount(); i < n; ++i) {
+    ASSERT_EQ(modules.GetItemText(i, 0), std::to_wstring(i + 1));
+    kernel32 |= wt::SamePath(modules.GetItemText(i, Tab::kModuleName), L"kernel32.dll");
+  }
+  EXPECT_TRUE(kernel32);
+  EXPECT_TRUE(wt::SamePath(modules.GetItemText(0, Tab::kModulePath), exe)) << modules.GetItemText(0, 2);
+}
 }  // namespace
 
 TEST(ProcessList, ShowsTheProcessesWholeAlsoWhileTheyComeAndGo) {
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   Tab t;
-  const ui::CListCtrl& list = t.list;
-  int own = t.RowOf(::GetCurrentProcessId());
-  ExpectWholeRows(list);
-  ASSERT_GE(own, 0);
-  PROCESS_BASIC_INFORMATION info{};  // the parent PID as the kernel keeps it
-  ASSERT_EQ(::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof(info), nullptr), 0);
-  const std::wstring ownPath = wt::OwnPath();
-  EXPECT_EQ(list.GetItemText(own, Tab::kName), ownPath.substr(ownPath.find_last_of(L'\\') + 1));
-  EXPECT_EQ(list.GetItemText(own, Tab::kParent), std::to_wstring(info.InheritedFromUniqueProcessId));
-  EXPECT_TRUE(wt::SamePath(list.GetItemText(own, Tab::kPath), ownPath)) << list.GetItemText(own, Tab::kPath);
-
-  int row = wt::FindRow(list, Tab::kPid, std::to_wstring(child.pid()));
+  int row = t.RowOf(child.pid());
+  ExpectWholeRows(t.list);
   ASSERT_GE(row, 0);
-  EXPECT_EQ(list.GetItemText(row, Tab::kName), L"wardlet_child.exe");
-  EXPECT_EQ(list.GetItemText(row, Tab::kParent), std::to_wstring(::GetCurrentProcessId()));
-  EXPECT_TRUE(wt::SamePath(list.GetItemText(row, Tab::kPath), wt::ChildExe())) << list.GetItemText(row, Tab::kPath);
-  EXPECT_GE(std::stoi(list.GetItemText(row, 5)), 1);  // threads
-  EXPECT_EQ(list.GetItemText(row, 6), L"标准");       // priority
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kName), L"wardlet_child.exe");
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kParent), std::to_wstring(::GetCurrentProcessId()));
+  EXPECT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), wt::ChildExe())) << t.list.GetItemText(row, 9);
+  EXPECT_EQ(t.list.GetItemText(row, 6), L"标准");  // priority
 
   // Another thread starts short-lived children and ends some at once, so that processes vanish
   // between the snapshot and the opening of each row.
   std::atomic<bool> stop{false};
-  std::atomic<int> started{0};
   std::thread churn([&] {
     for (int i = 0; !stop; ++i) {
       wt::Child c(wt::Quoted(wt::ChildExe()) + L" sleep " + std::to_wstring(i % 20));
-      if (c.started()) ++started;
       if (i % 3 == 0) ::TerminateProcess(c.pi.hProcess, 1);
       else ::WaitForSingleObject(c.pi.hProcess, 50);
     }
@@ -62,10 +62,76 @@ TEST(ProcessList, ShowsTheProcessesWholeAlsoWhileTheyComeAndGo) {
   wt::MessageLog log;
   for (int i = 0; i < 40; ++i) {
     EXPECT_GE(t.RowOf(::GetCurrentProcessId()), 0);
-    ExpectWholeRows(list);
+    ExpectWholeRows(t.list);
   }
   stop = true;
   churn.join();
-  EXPECT_GT(started.load(), 5);
   EXPECT_TRUE(log.entries.empty());
+}
+
+// A click lists the modules of the row's process; no selection and PID 0 those of the program
+// itself; a process that is gone, none. A refill of the process list keeps them.
+TEST(ProcessList, AClickListsTheModulesOfTheProcessOrOfTheProgramItself) {
+  wt::Child child(wt::Quoted(wt::ChildExe()));
+  ASSERT_TRUE(child.started());
+  bool loaded = false;  // the child's modules are all there once its loader has mapped kernel32.dll
+  for (int i = 0; i < 250 && !loaded; ++i, ::Sleep(20)) {
+    ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, child.pid()));
+    MODULEENTRY32W me{};
+    me.dwSize = sizeof(me);
+    for (BOOL ok = snap && ::Module32FirstW(snap.get(), &me); ok && !loaded; ok = ::Module32NextW(snap.get(), &me))
+      loaded = wt::SamePath(me.szModule, L"kernel32.dll");
+  }
+  ASSERT_TRUE(loaded);
+  Tab t;
+  wt::MessageLog log;
+  t.Click(t.RowOf(child.pid()));
+  ExpectModules(t.modules, wt::ChildExe());
+  EXPECT_EQ(wt::FindRow(t.modules, Tab::kModuleName, L"wardlet_tests.exe"), -1);
+  t.page.RefreshProcessList();
+  ExpectModules(t.modules, wt::ChildExe());
+
+  int idle = wt::FindRow(t.list, Tab::kPid, L"0");
+  if (idle < 0) t.list.SetItemText(idle = 0, Tab::kPid, L"0");  // where the system lists no PID 0
+  for (int clicked : {-1, idle}) {
+    t.modules.InsertItem(0, L"stale");
+    t.Click(clicked);
+    ExpectModules(t.modules, wt::OwnPath());
+  }
+  int own = t.RowOf(::GetCurrentProcessId());
+  t.list.SetItemText(own, Tab::kPid, L"-5");  // no such process
+  t.Click(own);
+  EXPECT_EQ(t.modules.GetItemCount(), 0);
+  EXPECT_TRUE(log.entries.empty());
+}
+
+TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
+  Tab t;
+  wt::MenuChooser menu;
+  t.Click(-1);  // lists the program's own modules
+  ASSERT_GT(t.modules.GetItemCount(), 0);
+  wt::RightClickRow(t.page, t.list, -1);
+  wt::RightClickRow(t.page, t.modules, -1);
+  EXPECT_EQ(menu.opened, 0);
+
+  // A row of the given PID, parent PID and path cells, right-clicked.
+  auto open = [&](const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
+    int row = t.list.InsertItem(0, L"0");
+    t.list.SetItemText(row, Tab::kPid, pid);
+    t.list.SetItemText(row, Tab::kParent, parent);
+    t.list.SetItemText(row, Tab::kPath, path);
+    wt::RunRowCommand(t.page, t.list, row, 0, &menu);
+  };
+  open(L"1234", L"56", L"");
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_PROCESS));
+  EXPECT_EQ(menu.items.size(), 8u);
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH}));
+  open(L"4", L"0", L"C:\\x.exe");  // a child of the idle process
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
+
+  wt::RunRowCommand(t.page, t.modules, 0, 0, &menu);
+  EXPECT_EQ(menu.opened, 3);
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_MODULE));
+  EXPECT_EQ(menu.items.size(), 4u);
+  EXPECT_TRUE(menu.greyed.empty());
 }

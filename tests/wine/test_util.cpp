@@ -1,11 +1,6 @@
 // Shared helpers of the Wine tests.
 #include "tests/wine/test_util.h"
 
-#include <shlwapi.h>
-
-#include <algorithm>
-
-#include "ui/filedialog.h"
 #include "ui/handle.h"
 #include "ui/text.h"
 
@@ -67,15 +62,6 @@ void RemoveTree(const std::wstring& dir) {
 
 }  // namespace
 
-MessageLog::MessageLog() {
-  ui::SetMessageHook([this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
-    entries.push_back({owner, text, caption, style});
-    return IDOK;
-  });
-}
-bool MessageLog::Has(const std::wstring& text) const {
-  return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.text == text; });
-}
 void PrintTo(const MessageLog::Entry& e, std::ostream* os) {
   *os << "{owner " << e.owner << ", \"" << ui::ToUtf8(e.text) << "\", \"" << ui::ToUtf8(e.caption) << "\", style 0x"
       << std::hex << e.style << std::dec << "}";
@@ -92,8 +78,6 @@ MenuChooser::MenuChooser(UINT cmd) : command(cmd) {
     return command;
   });
 }
-bool MenuChooser::IsGreyed(UINT id) const { return std::find(greyed.begin(), greyed.end(), id) != greyed.end(); }
-bool MenuChooser::IsChecked(UINT id) const { return std::find(checked.begin(), checked.end(), id) != checked.end(); }
 
 MainDialog::MainDialog() : m_dlg(std::make_unique<CWardletDlg>()) {
   CWardletDlg::SetFadeIn(false);
@@ -110,20 +94,6 @@ void MainDialog::SelectTab(int index) {
   m_dlg->SendMessage(WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&nm));
 }
 
-int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text) {
-  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
-    if (list.GetItemText(i, column) == text) return i;
-  return -1;
-}
-std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row) {
-  std::vector<std::wstring> cells;
-  for (int c = 0, n = list.GetColumnCount(); c < n; ++c) cells.push_back(list.GetItemText(row, c));
-  return cells;
-}
-void SelectRow(const ui::CListCtrl& list, int row) {
-  list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  if (row >= 0) list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-}
 void ClickRow(HWND page, const ui::CListCtrl& list, int row) { SendItemNotify(page, list, row, NM_CLICK); }
 void RightClickRow(HWND page, const ui::CListCtrl& list, int row) { SendItemNotify(page, list, row, NM_RCLICK); }
 void RunRowCommand(HWND page, const ui::CListCtrl& list, int row, UINT command, MenuChooser* seen) {
@@ -143,45 +113,6 @@ TempDir::TempDir() {
   ::CreateDirectoryW(m_path.c_str(), nullptr);
 }
 TempDir::~TempDir() { RemoveTree(L"\\\\?\\" + m_path); }  // the \\?\ form reaches deep folders
-
-Child::Child(const std::wstring& commandLine) {
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  std::wstring cmd = commandLine;
-  if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) pi = {};
-}
-Child::~Child() {
-  if (!pi.hProcess) return;
-  if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-    ::TerminateProcess(pi.hProcess, 0);
-    ::WaitForSingleObject(pi.hProcess, 5000);
-  }
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-}
-
-KeyCleanup::~KeyCleanup() { ::SHDeleteKeyW(root, path.c_str()); }
-
-FileAnswer::FileAnswer(std::optional<std::wstring> answer) {
-  ui::SetFileDialogHook([this, answer](const std::wstring& f, const std::wstring& t, std::wstring& path) {
-    filter = f;
-    title = t;
-    ++asked;
-    if (answer) path = *answer;
-    return answer.has_value();
-  });
-}
-FileAnswer::~FileAnswer() { ui::SetFileDialogHook(nullptr); }
-
-std::wstring ExeDir() {
-  std::wstring p = OwnPath();
-  return p.substr(0, p.find_last_of(L'\\') + 1);
-}
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-}
 
 std::wstring ClipboardText() {
   std::wstring text = L"<no text>";
@@ -206,11 +137,6 @@ std::string ReadText(const std::wstring& path) {
   char buf[256];
   DWORD n = 0;
   return f && ::ReadFile(f.get(), buf, sizeof(buf), &n, nullptr) ? std::string(buf, n) : "(missing)";
-}
-
-std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
-  std::wstring to = dir.path() + name;
-  return ::CopyFileW(ChildExe().c_str(), to.c_str(), FALSE) ? to : L"";
 }
 
 std::vector<std::wstring> TempNamesIn(const std::wstring& dir) {

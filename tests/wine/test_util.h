@@ -1,9 +1,10 @@
-// Helpers the Wine tests share: catching message boxes, shell requests and row menus, driving
-// the real main dialog and its lists with messages.
+// Helpers the Wine tests share: catching message boxes, shell requests, file dialogs and row menus,
+// driving the real main dialog and its lists with messages, child processes and temporary files.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include "common/listpage.h"
 #include "common/shell.h"
 #include "ui/controls.h"
+#include "ui/filedialog.h"
 #include "ui/msgbox.h"
 
 namespace common {
@@ -34,9 +36,16 @@ struct MessageLog {
     bool operator==(const Entry&) const = default;
   };
   std::vector<Entry> entries;
-  MessageLog();
+  MessageLog() {
+    ui::SetMessageHook([this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+      entries.push_back({owner, text, caption, style});
+      return IDOK;
+    });
+  }
   ~MessageLog() { ui::SetMessageHook(nullptr); }
-  bool Has(const std::wstring& text) const;
+  bool Has(const std::wstring& text) const {
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.text == text; });
+  }
 };
 using Messages = std::vector<MessageLog::Entry>;  // EXPECT_EQ(log.entries, Shown(...))
 inline Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
@@ -51,6 +60,22 @@ struct ShellLog {
   ~ShellLog() { common::SetShellHook(nullptr); }
 };
 
+// Answers the file dialog with a path, or cancels it when there is none; records what it asked.
+struct FileAnswer {
+  std::wstring filter, title;
+  int asked = 0;
+  explicit FileAnswer(std::optional<std::wstring> answer) {
+    ui::SetFileDialogHook([this, answer](const std::wstring& f, const std::wstring& t, std::wstring& path) {
+      filter = f;
+      title = t;
+      ++asked;
+      if (answer) path = *answer;
+      return answer.has_value();
+    });
+  }
+  ~FileAnswer() { ui::SetFileDialogHook(nullptr); }
+};
+
 // Answers row menus: records the last menu's state and chooses `command` (0 dismisses it).
 struct MenuChooser {
   UINT command = 0;
@@ -60,8 +85,8 @@ struct MenuChooser {
   std::vector<UINT> items;  // every command, nested pop-ups included
   explicit MenuChooser(UINT cmd = 0);
   ~MenuChooser() { common::SetMenuHook(nullptr); }
-  bool IsGreyed(UINT id) const;
-  bool IsChecked(UINT id) const;
+  bool IsGreyed(UINT id) const { return std::find(greyed.begin(), greyed.end(), id) != greyed.end(); }
+  bool IsChecked(UINT id) const { return std::find(checked.begin(), checked.end(), id) != checked.end(); }
 };
 
 // The real main dialog, created modeless without the fade-in; destroyed at the end.
@@ -77,9 +102,20 @@ class MainDialog {
 };
 
 // Row helpers on a list control.
-int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text);
-std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row);
-void SelectRow(const ui::CListCtrl& list, int row);
+inline int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text) {
+  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
+    if (list.GetItemText(i, column) == text) return i;
+  return -1;
+}
+inline std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row) {
+  std::vector<std::wstring> cells;
+  for (int c = 0, n = list.GetColumnCount(); c < n; ++c) cells.push_back(list.GetItemText(row, c));
+  return cells;
+}
+inline void SelectRow(const ui::CListCtrl& list, int row) {
+  list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (row >= 0) list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
 // Sends the list's NM_CLICK / NM_RCLICK notification for row (-1: empty area) to its page.
 void ClickRow(HWND page, const ui::CListCtrl& list, int row);
 void RightClickRow(HWND page, const ui::CListCtrl& list, int row);
@@ -132,25 +168,21 @@ class TempDir {
 // A started program (command line); ended at the end if it still runs.
 struct Child {
   PROCESS_INFORMATION pi{};
-  explicit Child(const std::wstring& commandLine);
-  ~Child();
+  explicit Child(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    std::wstring cmd = commandLine;
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) pi = {};
+  }
+  ~Child() {
+    if (!pi.hProcess) return;
+    if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(pi.hProcess, 0);
+    ::WaitForSingleObject(pi.hProcess, 5000);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
   bool started() const { return pi.hProcess != nullptr; }
   DWORD pid() const { return pi.dwProcessId; }
-};
-
-// Deletes a registry key tree at the end (it may or may not exist).
-struct KeyCleanup {
-  HKEY root;
-  std::wstring path;
-  ~KeyCleanup();
-};
-
-// Answers the file dialog with a path, or cancels it when there is none; records what it asked.
-struct FileAnswer {
-  std::wstring filter, title;
-  int asked = 0;
-  explicit FileAnswer(std::optional<std::wstring> answer);
-  ~FileAnswer();
 };
 
 // A hidden window, for owning message boxes.
@@ -159,19 +191,26 @@ struct OwnerWindow {
   ~OwnerWindow() { ::DestroyWindow(hwnd); }
 };
 
-std::wstring ExeDir();          // folder of the test binary, with a trailing backslash
-std::wstring OwnPath();         // path of the test binary
-std::wstring ClipboardText();   // the Unicode text on the clipboard; "<no text>" when none
+inline std::wstring OwnPath() {  // path of the test binary
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+inline std::wstring ExeDir() { return OwnPath().substr(0, OwnPath().find_last_of(L'\\') + 1); }  // with a backslash
 inline std::wstring ChildExe() { return ExeDir() + L"wardlet_child.exe"; }
 inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 inline bool SamePath(const std::wstring& a, const std::wstring& b) {  // equal but for case
   return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 inline bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Copies wardlet_child.exe into dir under name; returns the copy's path, empty on failure.
+inline std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
+  std::wstring to = dir.path() + name;
+  return ::CopyFileW(ChildExe().c_str(), to.c_str(), FALSE) ? to : L"";
+}
+std::wstring ClipboardText();                                        // Unicode text; "<no text>" when none
 bool WriteText(const std::wstring& path, const std::string& text);  // creates or replaces the file
 std::string ReadText(const std::wstring& path);                      // "(missing)" when unreadable
-// Copies wardlet_child.exe into dir under name; returns the copy's path, empty on failure.
-std::wstring CopyChild(const TempDir& dir, const std::wstring& name);
 // Sorted names in dir that start with "Morvane" (the temporary names of force deletion).
 std::vector<std::wstring> TempNamesIn(const std::wstring& dir);
 
