@@ -51,11 +51,15 @@ struct Page : wt::PageTab<CAutorunPage> {
 };
 }  // namespace
 
-TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
+// Every kind of value is listed once, with its texts, keys in listing order; each row deleted in
+// turn takes its value and row, while a value like it in name or key stays. A key that cannot be
+// opened and a value that cannot be deleted are reported, and the list refreshed.
+TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
   const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
   rt::TestKey userRun(kUser, kRun), userRunOnce(kUser, kRunOnce), machineRun(kMachine, kRun);
   const std::wstring longData = L"C:\\" + std::wstring(160, L'L') + L"\\long.exe";  // 332 bytes
   const std::wstring longName = L"WardletT Name" + std::wstring(1987, L'N');        // 2,000 characters
+  const std::wstring hidden = L"\0WardletT Hidden"s, nulInside = L"WardletT a\0b"s, backslashZero = L"WardletT a\\0b";
   const struct {
     HKEY root;
     const std::wstring& key;
@@ -70,7 +74,10 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
        L"%SystemRoot%\\system32\\wt.exe "},
       {kUser, kRun, L"WardletT Long", REG_SZ, rt::SzData(longData), longData},
       {kUser, kRun, longName, REG_SZ, rt::SzData(L"C:\\n.exe"), L"C:\\n.exe"},
-      {kUser, kRun, L"\0WardletT Hidden"s, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
+      {kUser, kRun, hidden, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
+      {kUser, kRun, L"WardletT Hidden", REG_SZ, rt::SzData(L"C:\\visible.exe"), L"C:\\visible.exe"},
+      {kUser, kRun, nulInside, REG_SZ, rt::SzData(L"C:\\nul.exe"), L"C:\\nul.exe"},
+      {kUser, kRun, backslashZero, REG_SZ, rt::SzData(L"C:\\lit.exe"), L"C:\\lit.exe"},
       {kUser, kRun, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s), L"C:\\bin.exe"},
       {kUser, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
       {kUser, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
@@ -86,6 +93,7 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
     written.push_back(std::make_unique<rt::TestValue>(v.root, v.key, k64, v.name, v.type, v.data));
     ASSERT_TRUE(written.back()->written());
   }
+  wt::MessageLog messages;
   Page p;
   const ui::CListCtrl& list = p.list;
   for (const auto& v : values) {  // exactly one row each, with the value's texts
@@ -109,37 +117,14 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
   }
   for (const auto& name : rt::ValueNames(kUser, kRun, k64)) expected.push_back(NameCell(name));
   EXPECT_EQ(userRunCells, expected);
-}
 
-// Each row deleted in turn: its value and row go, a value like it in name or key stays; a key
-// that cannot be opened and a value that cannot be deleted are reported, and the list refreshed.
-TEST(AutorunPage, DeleteRemovesExactlyTheRowsOwnValueOrSaysWhyNot) {
-  rt::TestKey userRun(kUser, kRun), machineRun(kMachine, kRun);
-  const std::wstring longName = std::wstring(1990, L'D') + L"WardletT D";
-  const std::wstring hiddenName = L"\0WardletT Hidden"s, nulInside = L"WardletT a\0b"s;
-  const std::wstring backslashZero = L"WardletT a\\0b";
-  const struct { HKEY root; std::wstring name, data; } values[] = {
-      {kUser, L"WardletT Twin", L"C:\\u.exe"}, {kMachine, L"WardletT Twin", L"C:\\m.exe"},
-      {kUser, hiddenName, L"C:\\h.exe"},       {kUser, L"WardletT Hidden", L"C:\\v.exe"},
-      {kUser, nulInside, L"C:\\nul.exe"},      {kUser, backslashZero, L"C:\\lit.exe"},
-      {kUser, longName, L"C:\\long.exe"}};
-  std::vector<std::unique_ptr<rt::TestValue>> written;
-  for (const auto& v : values)
-    written.push_back(std::make_unique<rt::TestValue>(v.root, kRun, k64, v.name, REG_SZ, rt::SzData(v.data)));
-  wt::MessageLog messages;
-  Page p;
-  const ui::CListCtrl& list = p.list;
-  // A literal backslash-zero and a NUL look alike only until the cell escapes the backslash.
-  ASSERT_GE(rt::RowWith(list, 1, L"WardletT a\\\\0b", 2, kUserRun), 0);
   const struct { HKEY root; std::wstring name; HKEY keptRoot; std::wstring kept; } steps[] = {
-      {kMachine, L"WardletT Twin", kUser, L"WardletT Twin"}, {kUser, hiddenName, kUser, L"WardletT Hidden"},
+      {kMachine, L"WardletT Twin", kUser, L"WardletT Twin"}, {kUser, hidden, kUser, L"WardletT Hidden"},
       {kUser, backslashZero, kUser, nulInside},              {kUser, nulInside, kUser, L"WardletT Hidden"},
       {kUser, longName, kUser, L"WardletT Hidden"}};
   for (const auto& s : steps) {
     SCOPED_TRACE(NameCell(s.name).substr(0, 30));
-    int row = rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root));
-    ASSERT_GE(row, 0);
-    p.Run(row, IDM_AUTORUN_DELETE);
+    p.Run(rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root)), IDM_AUTORUN_DELETE);
     EXPECT_FALSE(rt::ValueExists(s.root, kRun, k64, s.name));
     EXPECT_EQ(rt::RowsWith(list, 1, NameCell(s.name)).size(), s.name == s.kept ? 1u : 0u);
     EXPECT_TRUE(rt::ValueExists(s.keptRoot, kRun, k64, s.kept));

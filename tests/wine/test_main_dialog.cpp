@@ -38,7 +38,7 @@ void RunTool(wt::MainDialog& main, const std::function<void(HWND)>& drive) {
 }
 }  // namespace
 
-TEST(MainDialog, ShowsOnePageOfSixTabsBelowTheTabRowAndEnterNeverCloses) {
+TEST(MainDialog, ShowsOnePageOfSixTabsAndOnlyEscapeOnTheTabsOrExitCloses) {
   wt::MainDialog main;
   CWardletDlg& dlg = main.dlg();
   EXPECT_EQ(dlg.GetWindowText(), L"Wardlet");
@@ -53,10 +53,10 @@ TEST(MainDialog, ShowsOnePageOfSixTabsBelowTheTabRowAndEnterNeverCloses) {
   EXPECT_EQ(dlg.m_servicePage.List().GetItemCount(), 0);  // the other pages fill when shown
   EXPECT_EQ(dlg.m_portPage.List().GetItemCount(), 0);
 
-  RECT tab = dlg.m_tab.GetClientRect(), page;  // a page lies within the tab control, below its row of tabs
-  ::GetWindowRect(dlg.m_ifeoPage.GetSafeHwnd(), &page);
-  ::MapWindowPoints(HWND_DESKTOP, dlg.m_tab.GetSafeHwnd(), reinterpret_cast<POINT*>(&page), 2);
-  EXPECT_TRUE(page.top >= tab.top + 15 && page.bottom <= tab.bottom && page.right - page.left >= tab.right - 2) << page.top;
+  RECT tab = dlg.m_tab.GetClientRect(), area;  // a page lies within the tab control, below its row of tabs
+  ::GetWindowRect(dlg.m_ifeoPage.GetSafeHwnd(), &area);
+  ::MapWindowPoints(HWND_DESKTOP, dlg.m_tab.GetSafeHwnd(), reinterpret_cast<POINT*>(&area), 2);
+  EXPECT_TRUE(area.top >= tab.top + 15 && area.bottom <= tab.bottom && area.right - area.left >= tab.right - 2);
 
   // Switching shows one page; the process list is refilled on return (a marker row goes).
   main.SelectTab(4);
@@ -79,20 +79,16 @@ TEST(MainDialog, ShowsOnePageOfSixTabsBelowTheTabRowAndEnterNeverCloses) {
   dlg.ShowPage(7);  // outside the tabs: hides all
   EXPECT_FALSE(dlg.m_processPage.IsWindowVisible());
   EXPECT_FALSE(dlg.m_portPage.IsWindowVisible());
-}
 
-TEST(MainDialog, EscapeOnTheTabsAndFileExitEndTheDialog) {
-  {
-    wt::MainDialog main;
-    HWND page = main.dlg().m_processPage.GetSafeHwnd();
-    ::SetFocus(main.dlg().m_tab.GetSafeHwnd());
-    main.dlg().SendMessage(WM_COMMAND, IDCANCEL, 0);
-    EXPECT_FALSE(::IsWindow(page));
-    EXPECT_EQ(main.dlg().GetSafeHwnd(), nullptr);
-  }
-  wt::MainDialog main;
-  main.dlg().SendMessage(WM_COMMAND, IDM_FILE_EXIT, 0);
-  EXPECT_EQ(main.dlg().GetSafeHwnd(), nullptr);
+  // Escape on the tabs ends the dialog, its pages too; so does File > Exit.
+  HWND page = dlg.m_processPage.GetSafeHwnd();
+  ::SetFocus(dlg.m_tab.GetSafeHwnd());
+  dlg.SendMessage(WM_COMMAND, IDCANCEL, 0);
+  EXPECT_FALSE(::IsWindow(page));
+  EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
+  wt::MainDialog other;
+  other.dlg().SendMessage(WM_COMMAND, IDM_FILE_EXIT, 0);
+  EXPECT_EQ(other.dlg().GetSafeHwnd(), nullptr);
 }
 
 // Each command writes its values (creating the key) and confirms, every time: also over a value

@@ -37,41 +37,10 @@ void ExpectModules(const ui::CListCtrl& modules, const std::wstring& exe) {
 }
 }  // namespace
 
-TEST(ProcessList, ShowsTheProcessesWholeAlsoWhileTheyComeAndGo) {
-  wt::Child child(wt::Quoted(wt::ChildExe()));
-  ASSERT_TRUE(child.started());
-  Tab t;
-  int row = t.RowOf(child.pid());
-  ExpectWholeRows(t.list);
-  ASSERT_GE(row, 0);
-  EXPECT_EQ(t.list.GetItemText(row, Tab::kName), L"wardlet_child.exe");
-  EXPECT_EQ(t.list.GetItemText(row, Tab::kParent), std::to_wstring(::GetCurrentProcessId()));
-  EXPECT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), wt::ChildExe())) << t.list.GetItemText(row, 9);
-  EXPECT_EQ(t.list.GetItemText(row, 6), L"标准");  // priority
-
-  // Another thread starts short-lived children and ends some at once, so that processes vanish
-  // between the snapshot and the opening of each row.
-  std::atomic<bool> stop{false};
-  std::thread churn([&] {
-    for (int i = 0; !stop; ++i) {
-      wt::Child c(wt::Quoted(wt::ChildExe()) + L" sleep " + std::to_wstring(i % 20));
-      if (i % 3 == 0) ::TerminateProcess(c.pi.hProcess, 1);
-      else ::WaitForSingleObject(c.pi.hProcess, 50);
-    }
-  });
-  wt::MessageLog log;
-  for (int i = 0; i < 40; ++i) {
-    EXPECT_GE(t.RowOf(::GetCurrentProcessId()), 0);
-    ExpectWholeRows(t.list);
-  }
-  stop = true;
-  churn.join();
-  EXPECT_TRUE(log.entries.empty());
-}
-
-// A click lists the modules of the row's process; no selection and PID 0 those of the program
-// itself; a process that is gone, none. A refill of the process list keeps them.
-TEST(ProcessList, AClickListsTheModulesOfTheProcessOrOfTheProgramItself) {
+// A child's row, then its modules on a click; no selection and PID 0 list those of the program
+// itself, a process that is gone none, and a refill of the process list keeps them. Rows stay whole
+// while processes come and go.
+TEST(ProcessList, ShowsTheProcessesAndOnAClickTheirModules) {
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   bool loaded = false;  // the child's modules are all there once its loader has mapped kernel32.dll
@@ -85,12 +54,19 @@ TEST(ProcessList, AClickListsTheModulesOfTheProcessOrOfTheProgramItself) {
   ASSERT_TRUE(loaded);
   Tab t;
   wt::MessageLog log;
-  t.Click(t.RowOf(child.pid()));
+  int row = t.RowOf(child.pid());
+  ExpectWholeRows(t.list);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kName), L"wardlet_child.exe");
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kParent), std::to_wstring(::GetCurrentProcessId()));
+  EXPECT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), wt::ChildExe())) << t.list.GetItemText(row, 9);
+  EXPECT_EQ(t.list.GetItemText(row, 6), L"标准");  // priority
+
+  t.Click(row);
   ExpectModules(t.modules, wt::ChildExe());
   EXPECT_EQ(wt::FindRow(t.modules, Tab::kModuleName, L"wardlet_tests.exe"), -1);
   t.page.RefreshProcessList();
   ExpectModules(t.modules, wt::ChildExe());
-
   int idle = wt::FindRow(t.list, Tab::kPid, L"0");
   if (idle < 0) t.list.SetItemText(idle = 0, Tab::kPid, L"0");  // where the system lists no PID 0
   for (int clicked : {-1, idle}) {
@@ -102,6 +78,23 @@ TEST(ProcessList, AClickListsTheModulesOfTheProcessOrOfTheProgramItself) {
   t.list.SetItemText(own, Tab::kPid, L"-5");  // no such process
   t.Click(own);
   EXPECT_EQ(t.modules.GetItemCount(), 0);
+
+  // Another thread starts short-lived children and ends some at once, so that processes vanish
+  // between the snapshot and the opening of each row.
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i) {
+      wt::Child c(wt::Quoted(wt::ChildExe()) + L" sleep " + std::to_wstring(i % 20));
+      if (i % 3 == 0) ::TerminateProcess(c.pi.hProcess, 1);
+      else ::WaitForSingleObject(c.pi.hProcess, 50);
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_GE(t.RowOf(::GetCurrentProcessId()), 0);
+    ExpectWholeRows(t.list);
+  }
+  stop = true;
+  churn.join();
   EXPECT_TRUE(log.entries.empty());
 }
 
