@@ -160,28 +160,25 @@ TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
   rt::TestValue user32(kUser, kRun, k32, L"WardletT UserView", REG_SZ, rt::SzData(L"C:\\u.exe"));
   Page p;
   const ui::CListCtrl& list = p.list;
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT View64"), rt::RowsWith(list, 1, L"WardletT View64", 2, kMachineRun));
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT View64").size(), 1u);
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT View32"), rt::RowsWith(list, 1, L"WardletT View32", 2, path32));
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT View32").size(), 1u);
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT UserView").size(), userShared ? 1u : 2u);
+  auto keysOf = [&](const wchar_t* name) {  // the key cells of the name's rows, in list order
+    std::vector<std::wstring> keys;
+    for (int r : rt::RowsWith(list, 1, name)) keys.push_back(list.GetItemText(r, 2));
+    return keys;
+  };
+  using Keys = std::vector<std::wstring>;
+  EXPECT_EQ(keysOf(L"WardletT View64"), Keys{kMachineRun});
+  EXPECT_EQ(keysOf(L"WardletT View32"), Keys{path32});
+  EXPECT_EQ(keysOf(L"WardletT UserView").size(), userShared ? 1u : 2u);
   EXPECT_GE(rt::RowWith(list, 1, L"WardletT UserView", 2, kUserRun), 0);
-
-  if (machineShared) {  // one key: the later write replaced the earlier
-    EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT Both", 3, L"C:\\b32.exe").size(), 1u);
-    EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT Both").size(), 1u);
-    return;
-  }
-  int row32 = rt::RowWith(list, 1, L"WardletT Both", 2, path32);
-  ASSERT_GE(row32, 0);
+  // One key: the later write replaced the earlier. Two: the 64-bit view's first, and the 32-bit
+  // view's row deleted in its own key.
+  EXPECT_EQ(keysOf(L"WardletT Both"), (machineShared ? Keys{kMachineRun} : Keys{kMachineRun, path32}));
+  const int row32 = rt::RowWith(list, 1, L"WardletT Both", 2, path32);
   EXPECT_EQ(list.GetItemText(row32, 3), L"C:\\b32.exe");
-  EXPECT_LT(rt::RowWith(list, 1, L"WardletT Both", 2, kMachineRun), row32);
+  if (machineShared) return;
   p.Run(row32, IDM_AUTORUN_DELETE);
   EXPECT_FALSE(rt::ValueExists(kMachine, kRun, k32, L"WardletT Both"));
   EXPECT_TRUE(rt::ValueExists(kMachine, kRun, k64, L"WardletT Both"));
-  p.Run(rt::RowsWith(list, 1, L"WardletT View32")[0], IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(rt::ValueExists(kMachine, kRun, k32, L"WardletT View32"));
-  EXPECT_TRUE(rt::ValueExists(kMachine, kRun, k64, L"WardletT View64"));
 }
 
 TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {

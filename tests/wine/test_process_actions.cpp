@@ -22,13 +22,6 @@ DWORD EndedCode(const wt::Child& child) {
 }
 
 std::wstring Debugger(const std::wstring& key) { return rt::ReadString(HKEY_LOCAL_MACHINE, key, L"Debugger"); }
-
-// Creates a lasting key under HKEY_LOCAL_MACHINE (the registry refuses one below a volatile key).
-LONG MakeLastingKey(const std::wstring& path) {
-  ui::CRegKey key;
-  return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
-                           key.put(), nullptr);
-}
 }  // namespace
 
 // Ending a child: exit code 1 and its row goes. A PID that names no process (the row's PID cell
@@ -79,32 +72,26 @@ TEST(ProcessActions, EndingOrForbiddingTheProgramItselfOnlyRefusesAndRefills) {
   }
 }
 
-// Forbidding writes the marker, ends the process and confirms; a new key is volatile, an existing
-// lasting key is overwritten and keeps its kind.
+// Forbidding writes the marker in a volatile key, ends the process and confirms.
 TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
-  for (bool existing : {false, true}) {
-    SCOPED_TRACE(existing ? "over an existing lasting key" : "new key");
-    wt::TempDir dir;
-    const std::wstring name = L"wardlet_forbid.exe", exe = wt::CopyChild(dir, name), key = kIfeo + L"\\" + name;
-    rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
-    if (existing) {
-      ASSERT_EQ(MakeLastingKey(key), ERROR_SUCCESS);
-      const wchar_t old[] = L"C:\\other.exe";
-      ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Debugger", REG_SZ, old, sizeof(old)), 0);
-    }
-    wt::Child child(wt::Quoted(exe));
-    ASSERT_TRUE(child.started());
-    Tab t;
-    int row = t.RowOf(child.pid());
-    ASSERT_EQ(t.list.GetItemText(row, Tab::kName), name);
-    wt::MessageLog log;
-    wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
-    EXPECT_EQ(Debugger(key), L"Forbid by Morvane");
-    EXPECT_EQ(log.entries, wt::Shown(t.page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION));
-    EXPECT_EQ(EndedCode(child), 1u);
-    EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
-    EXPECT_EQ(MakeLastingKey(key + L"\\probe"), existing ? ERROR_SUCCESS : ERROR_CHILD_MUST_BE_VOLATILE);
-  }
+  wt::TempDir dir;
+  const std::wstring name = L"wardlet_forbid.exe", exe = wt::CopyChild(dir, name), key = kIfeo + L"\\" + name;
+  rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
+  wt::Child child(wt::Quoted(exe));
+  ASSERT_TRUE(child.started());
+  Tab t;
+  int row = t.RowOf(child.pid());
+  ASSERT_EQ(t.list.GetItemText(row, Tab::kName), name);
+  wt::MessageLog log;
+  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
+  EXPECT_EQ(Debugger(key), L"Forbid by Morvane");
+  EXPECT_EQ(log.entries, wt::Shown(t.page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION));
+  EXPECT_EQ(EndedCode(child), 1u);
+  EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
+  ui::CRegKey probe;  // the registry refuses a lasting key below a volatile one
+  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\probe").c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_READ, nullptr, probe.put(), nullptr),
+            ERROR_CHILD_MUST_BE_VOLATILE);
 }
 
 // Force deletion ends the child, waiting for it, and deletes its running executable. (The
