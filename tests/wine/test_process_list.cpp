@@ -64,7 +64,6 @@ TEST(ProcessList, ShowsTheProcessesAndOnAClickTheirModules) {
 
   t.Click(row);
   ExpectModules(t.modules, wt::ChildExe());
-  EXPECT_EQ(wt::FindRow(t.modules, Tab::kModuleName, L"wardlet_tests.exe"), -1);
   t.page.RefreshProcessList();
   ExpectModules(t.modules, wt::ChildExe());
   int idle = wt::FindRow(t.list, Tab::kPid, L"0");
@@ -117,7 +116,6 @@ TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
   };
   open(L"1234", L"56", L"");
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_PROCESS));
-  EXPECT_EQ(menu.items.size(), 8u);
   EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH}));
   open(L"4", L"0", L"C:\\x.exe");  // a child of the idle process
   EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
@@ -125,6 +123,5 @@ TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
   wt::RunRowCommand(t.page, t.modules, 0, 0, &menu);
   EXPECT_EQ(menu.opened, 3);
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_MODULE));
-  EXPECT_EQ(menu.items.size(), 4u);
   EXPECT_TRUE(menu.greyed.empty());
 }
