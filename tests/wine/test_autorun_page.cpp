@@ -82,7 +82,8 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
       {kUser, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
       {kUser, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
       // A space other than the C locale's blanks names another file: it is kept.
-      {kUser, kRun, L"WardletT Disguised", REG_SZ, rt::SzData(L"C:\\w\\svchost.exe\u3000"), L"C:\\w\\svchost.exe\u3000"},
+      {kUser, kRun, L"WardletT Disguised", REG_SZ, rt::SzData(L"C:\\w\\svchost.exe\u3000"),
+       L"C:\\w\\svchost.exe\u3000"},
       {kUser, kRun, L"WardletT Blanks", REG_SZ, rt::SzData(L"C:\\w\\ctfmon.exe \t"), L"C:\\w\\ctfmon.exe"},
       {kUser, kRunOnce, L"", REG_SZ, rt::SzData(L"C:\\default.exe"), L"C:\\default.exe"},
       {kUser, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"), L"C:\\twin-user.exe"},
@@ -151,8 +152,9 @@ TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
   rt::TestKey machineRun64(kMachine, kRun, k64), machineRun32(kMachine, kRun, k32), userRun(kUser, kRun);
   const bool machineShared = rt::SharedBetweenViews(kMachine, kRun);
   const bool userShared = rt::SharedBetweenViews(kUser, kRun);
-  const std::wstring path32 =
-      machineShared ? kMachineRun : L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring path32 = machineShared ? kMachineRun
+                                            : L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
+                                              L"CurrentVersion\\Run";
   rt::TestValue v64(kMachine, kRun, k64, L"WardletT View64", REG_SZ, rt::SzData(L"C:\\v64.exe"));
   rt::TestValue v32(kMachine, kRun, k32, L"WardletT View32", REG_SZ, rt::SzData(L"C:\\v32.exe"));
   rt::TestValue both64(kMachine, kRun, k64, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b64.exe"));
@@ -185,7 +187,8 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
   rt::TestKey userRun(kUser, kRun), regedit(kUser, regeditKey);
   rt::TestValue lastKey(kUser, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
-  rt::TestValue value(kUser, kRun, k64, L"WardletT a b&c", REG_SZ, rt::SzData(L"\"C:\\Program Files\\W T\\wt.exe\" /tray"));
+  rt::TestValue value(kUser, kRun, k64, L"WardletT a b&c", REG_SZ,
+                      rt::SzData(L"\"C:\\Program Files\\W T\\wt.exe\" /tray"));
   wt::MessageLog messages;
   wt::ShellLog shell;
   Page p;

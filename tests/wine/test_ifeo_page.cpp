@@ -143,7 +143,8 @@ TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REGEDIT);
   EXPECT_EQ(shell.requests,
             (std::vector<common::ShellRequest>{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
-  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_keep.exe");
+  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"),
+            L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_keep.exe");
 }
 
 // The add dialog: Add is enabled by a name; Add writes the marker, keeping the key's other values;

@@ -137,7 +137,8 @@ TEST(MenuTools, EachRepairWritesItsValueEveryTimeAndConfirms) {
 TEST(MenuTools, AValueThatCannotBeWrittenIsToldNotConfirmed) {
   const std::wstring parent = L"Software\\WardletTest-repair-" + std::to_wstring(::GetCurrentProcessId());
   const std::wstring writable = parent + L"-open";
-  rt::TestKey cleanup(HKEY_CURRENT_USER, parent, kView, false), cleanupWritable(HKEY_CURRENT_USER, writable, kView, false);
+  rt::TestKey cleanup(HKEY_CURRENT_USER, parent, kView, false);
+  rt::TestKey cleanupWritable(HKEY_CURRENT_USER, writable, kView, false);
   {
     ui::CRegKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,

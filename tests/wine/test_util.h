@@ -202,7 +202,9 @@ inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\
 inline bool SamePath(const std::wstring& a, const std::wstring& b) {  // equal but for case
   return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
-inline bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool FileExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 // Copies wardlet_child.exe into dir under name; returns the copy's path, empty on failure.
 inline std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
   std::wstring to = dir.path() + name;
