@@ -1,12 +1,9 @@
 // The startup-item page: rows of the Run keys of both roots and both registry views, their order
-// and texts, exact deletion, messages and the shell actions of the row menu.
+// and texts, exact deletion, messages, the shell actions of the row menu, and the add dialog.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "common/shell_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 
@@ -14,12 +11,10 @@ using namespace std::string_literals;
 
 namespace {
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-const std::wstring kWowRun = L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kUserRun = L"HKEY_CURRENT_USER\\" + kRun;
 const std::wstring kMachineRun = L"HKEY_LOCAL_MACHINE\\" + kRun;
-constexpr REGSAM k64 = KEY_WOW64_64KEY;
-constexpr REGSAM k32 = KEY_WOW64_32KEY;
+const HKEY kUser = HKEY_CURRENT_USER, kMachine = HKEY_LOCAL_MACHINE;
+constexpr REGSAM k64 = KEY_WOW64_64KEY, k32 = KEY_WOW64_32KEY;
 
 // Position of a registry-path cell in listing order: the six keys, each in its own and then its
 // WOW6432Node form; -1 for any other text.
@@ -36,29 +31,36 @@ int KeyOrder(const std::wstring& path) {
 
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
 
-// The cells of a value's row: its name with each backslash doubled and each NUL written "\\0",
-// and its key's path.
+// The name cell of a value: each backslash doubled and each NUL written "\0".
 std::wstring NameCell(const std::wstring& name) {
   std::wstring cell;
   for (wchar_t c : name) cell += c == L'\0' ? L"\\0" : c == L'\\' ? L"\\\\" : std::wstring(1, c);
   return cell;
 }
 std::wstring PathCell(HKEY root, const std::wstring& key = kRun) {
-  return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + key;
+  return (root == kUser ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + key;
 }
 
 struct Page : wt::PageTab<CAutorunPage> {
   Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
+  // Opens the add dialog from the menu of row 0, or from a marker row when the list is empty.
+  void Add() {
+    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
+    Run(0, IDM_AUTORUN_ADD);
+  }
 };
 }  // namespace
 
-TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun), userRunOnce(HKEY_CURRENT_USER, kRunOnce);
-  rt::TestKey machineRun(HKEY_LOCAL_MACHINE, kRun);
+// Every kind of value is listed once, with its texts, keys in listing order; each row deleted in
+// turn takes its value and row, while a value like it in name or key stays. A key that cannot be
+// opened and a value that cannot be deleted are reported, and the list refreshed.
+TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
+  const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+  rt::TestKey userRun(kUser, kRun), userRunOnce(kUser, kRunOnce), machineRun(kMachine, kRun);
   const std::wstring longData = L"C:\\" + std::wstring(160, L'L') + L"\\long.exe";  // 332 bytes
   const std::wstring longName = L"WardletT Name" + std::wstring(1987, L'N');        // 2,000 characters
-  const HKEY user = HKEY_CURRENT_USER;
-  struct Value {
+  const std::wstring hidden = L"\0WardletT Hidden"s, nulInside = L"WardletT a\0b"s, backslashZero = L"WardletT a\\0b";
+  const struct {
     HKEY root;
     const std::wstring& key;
     std::wstring name;
@@ -66,29 +68,36 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
     std::vector<BYTE> data;
     std::wstring file;  // the file-path cell
   } values[] = {
-      {user, kRun, L"WardletT Plain", REG_SZ, rt::SzData(L"\"C:\\Program Files\\App\\app.exe\" /min"),
+      {kUser, kRun, L"WardletT Plain", REG_SZ, rt::SzData(L"\"C:\\Program Files\\App\\app.exe\" /min"),
        L"C:\\Program Files\\App\\app.exe "},
-      {user, kRun, L"WardletT Expand", REG_EXPAND_SZ, rt::SzData(L"%SystemRoot%\\system32\\wt.exe -boot"),
+      {kUser, kRun, L"WardletT Expand", REG_EXPAND_SZ, rt::SzData(L"%SystemRoot%\\system32\\wt.exe -boot"),
        L"%SystemRoot%\\system32\\wt.exe "},
-      {user, kRun, L"WardletT Long", REG_SZ, rt::SzData(longData), longData},
-      {user, kRun, longName, REG_SZ, rt::SzData(L"C:\\n.exe"), L"C:\\n.exe"},
-      {user, kRun, L"\0WardletT Hidden"s, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
-      {user, kRun, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s), L"C:\\bin.exe"},
-      {user, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
-      {user, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
-      {user, kRunOnce, L"", REG_SZ, rt::SzData(L"C:\\default.exe"), L"C:\\default.exe"},
-      {user, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"), L"C:\\twin-user.exe"},
-      {HKEY_LOCAL_MACHINE, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-machine.exe -q"),
-       L"C:\\twin-machine.exe "},
+      {kUser, kRun, L"WardletT Long", REG_SZ, rt::SzData(longData), longData},
+      {kUser, kRun, longName, REG_SZ, rt::SzData(L"C:\\n.exe"), L"C:\\n.exe"},
+      {kUser, kRun, hidden, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
+      {kUser, kRun, L"WardletT Hidden", REG_SZ, rt::SzData(L"C:\\visible.exe"), L"C:\\visible.exe"},
+      {kUser, kRun, nulInside, REG_SZ, rt::SzData(L"C:\\nul.exe"), L"C:\\nul.exe"},
+      {kUser, kRun, backslashZero, REG_SZ, rt::SzData(L"C:\\lit.exe"), L"C:\\lit.exe"},
+      {kUser, kRun, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s), L"C:\\bin.exe"},
+      {kUser, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
+      {kUser, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
+      // A space other than the C locale's blanks names another file: it is kept.
+      {kUser, kRun, L"WardletT Disguised", REG_SZ, rt::SzData(L"C:\\w\\svchost.exe\u3000"),
+       L"C:\\w\\svchost.exe\u3000"},
+      {kUser, kRun, L"WardletT Blanks", REG_SZ, rt::SzData(L"C:\\w\\ctfmon.exe \t"), L"C:\\w\\ctfmon.exe"},
+      {kUser, kRunOnce, L"", REG_SZ, rt::SzData(L"C:\\default.exe"), L"C:\\default.exe"},
+      {kUser, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"), L"C:\\twin-user.exe"},
+      {kMachine, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-machine.exe -q"), L"C:\\twin-machine.exe "},
   };
   std::vector<std::unique_ptr<rt::TestValue>> written;
-  for (const Value& v : values) {
+  for (const auto& v : values) {
     written.push_back(std::make_unique<rt::TestValue>(v.root, v.key, k64, v.name, v.type, v.data));
     ASSERT_TRUE(written.back()->written());
   }
+  wt::MessageLog messages;
   Page p;
   const ui::CListCtrl& list = p.list;
-  for (const Value& v : values) {  // exactly one row each, with the value's texts
+  for (const auto& v : values) {  // exactly one row each, with the value's texts
     SCOPED_TRACE(NameCell(v.name).substr(0, 30));
     std::vector<int> rows = rt::RowsWith(list, 1, NameCell(v.name), 2, PathCell(v.root, v.key));
     ASSERT_EQ(rows.size(), 1u);
@@ -107,50 +116,23 @@ TEST(AutorunPage, ListsEveryKindOfValueWithItsTextsInKeyOrder) {
     lastOrder = order;
     if (order == 0) userRunCells.push_back(list.GetItemText(r, 1));
   }
-  for (const auto& name : rt::ValueNames(HKEY_CURRENT_USER, kRun, k64)) expected.push_back(NameCell(name));
+  for (const auto& name : rt::ValueNames(kUser, kRun, k64)) expected.push_back(NameCell(name));
   EXPECT_EQ(userRunCells, expected);
-}
 
-TEST(AutorunPage, DeleteRemovesExactlyTheRowsOwnValue) {
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun), machineRun(HKEY_LOCAL_MACHINE, kRun);
-  const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
-  const std::wstring longName = std::wstring(1990, L'D') + L"WardletT D";
-  const std::wstring hiddenName = L"\0WardletT Hidden"s, nulInside = L"WardletT a\0b"s;
-  const std::wstring backslashZero = L"WardletT a\\0b";
-  const struct { HKEY root; std::wstring name, data; } values[] = {
-      {user, L"WardletT Twin", L"C:\\u.exe"}, {machine, L"WardletT Twin", L"C:\\m.exe"},
-      {user, hiddenName, L"C:\\h.exe"},      {user, L"WardletT Hidden", L"C:\\v.exe"},
-      {user, nulInside, L"C:\\nul.exe"},     {user, backslashZero, L"C:\\lit.exe"},
-      {user, longName, L"C:\\long.exe"}};
-  std::vector<std::unique_ptr<rt::TestValue>> written;
-  for (const auto& v : values)
-    written.push_back(std::make_unique<rt::TestValue>(v.root, kRun, k64, v.name, REG_SZ, rt::SzData(v.data)));
-  wt::MessageLog messages;
-  Page p;
-  const ui::CListCtrl& list = p.list;
-  // A literal backslash-zero and a NUL look alike only until the cell escapes the backslash.
-  ASSERT_GE(rt::RowWith(list, 1, L"WardletT a\\\\0b", 2, kUserRun), 0);
-  // Each row deleted in turn: its value and row go, a value like it in name or key stays.
   const struct { HKEY root; std::wstring name; HKEY keptRoot; std::wstring kept; } steps[] = {
-      {machine, L"WardletT Twin", user, L"WardletT Twin"}, {user, hiddenName, user, L"WardletT Hidden"},
-      {user, backslashZero, user, nulInside},              {user, nulInside, user, L"WardletT Hidden"},
-      {user, longName, user, L"WardletT Hidden"}};
+      {kMachine, L"WardletT Twin", kUser, L"WardletT Twin"}, {kUser, hidden, kUser, L"WardletT Hidden"},
+      {kUser, backslashZero, kUser, nulInside},              {kUser, nulInside, kUser, L"WardletT Hidden"},
+      {kUser, longName, kUser, L"WardletT Hidden"}};
   for (const auto& s : steps) {
     SCOPED_TRACE(NameCell(s.name).substr(0, 30));
-    int row = rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root));
-    ASSERT_GE(row, 0);
-    p.Run(row, IDM_AUTORUN_DELETE);
+    p.Run(rt::RowWith(list, 1, NameCell(s.name), 2, PathCell(s.root)), IDM_AUTORUN_DELETE);
     EXPECT_FALSE(rt::ValueExists(s.root, kRun, k64, s.name));
     EXPECT_EQ(rt::RowsWith(list, 1, NameCell(s.name)).size(), s.name == s.kept ? 1u : 0u);
     EXPECT_TRUE(rt::ValueExists(s.keptRoot, kRun, k64, s.kept));
     EXPECT_EQ(rt::RowsWith(list, 1, NameCell(s.kept), 2, PathCell(s.keptRoot)).size(), 1u);
   }
   EXPECT_TRUE(messages.entries.empty());
-}
 
-TEST(AutorunPage, DeleteReportsAKeyItCannotOpenAndAValueItCannotDelete) {
-  Page p;
-  const ui::CListCtrl& list = p.list;
   const std::wstring cases[][3] = {  // name and key cells of a row put in by hand, the message
       {L"x", L"HKEY_USERS\\.DEFAULT\\" + kRun, L"注册表打开失败"},
       {L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key", L"注册表打开失败"},
@@ -159,98 +141,165 @@ TEST(AutorunPage, DeleteReportsAKeyItCannotOpenAndAValueItCannotDelete) {
     int row = list.InsertItem(0, L"0");
     list.SetItemText(row, 1, c[0]);
     list.SetItemText(row, 2, c[1]);
-    wt::MessageLog messages;
+    messages.entries.clear();
     p.Run(row, IDM_AUTORUN_DELETE);
     EXPECT_EQ(messages.entries, wt::Shown(p.page, c[2], L"错误", MB_ICONERROR)) << c[1];
-    EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());  // refreshed after the failure
+    EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
   }
 }
 
 TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
-  rt::TestKey machineRun64(HKEY_LOCAL_MACHINE, kRun, k64), machineRun32(HKEY_LOCAL_MACHINE, kRun, k32);
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun);
-  const bool machineShared = rt::SharedBetweenViews(HKEY_LOCAL_MACHINE, kRun);
-  const bool userShared = rt::SharedBetweenViews(HKEY_CURRENT_USER, kRun);
-  const std::wstring path32 = machineShared ? kMachineRun : L"HKEY_LOCAL_MACHINE\\" + kWowRun;
-  rt::TestValue v64(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT View64", REG_SZ, rt::SzData(L"C:\\v64.exe"));
-  rt::TestValue v32(HKEY_LOCAL_MACHINE, kRun, k32, L"WardletT View32", REG_SZ, rt::SzData(L"C:\\v32.exe"));
-  rt::TestValue both64(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b64.exe"));
-  rt::TestValue both32(HKEY_LOCAL_MACHINE, kRun, k32, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b32.exe"));
-  rt::TestValue user32(HKEY_CURRENT_USER, kRun, k32, L"WardletT UserView", REG_SZ, rt::SzData(L"C:\\u.exe"));
+  rt::TestKey machineRun64(kMachine, kRun, k64), machineRun32(kMachine, kRun, k32), userRun(kUser, kRun);
+  const bool machineShared = rt::SharedBetweenViews(kMachine, kRun);
+  const bool userShared = rt::SharedBetweenViews(kUser, kRun);
+  const std::wstring path32 = machineShared ? kMachineRun
+                                            : L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Microsoft\\Windows\\"
+                                              L"CurrentVersion\\Run";
+  rt::TestValue v64(kMachine, kRun, k64, L"WardletT View64", REG_SZ, rt::SzData(L"C:\\v64.exe"));
+  rt::TestValue v32(kMachine, kRun, k32, L"WardletT View32", REG_SZ, rt::SzData(L"C:\\v32.exe"));
+  rt::TestValue both64(kMachine, kRun, k64, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b64.exe"));
+  rt::TestValue both32(kMachine, kRun, k32, L"WardletT Both", REG_SZ, rt::SzData(L"C:\\b32.exe"));
+  rt::TestValue user32(kUser, kRun, k32, L"WardletT UserView", REG_SZ, rt::SzData(L"C:\\u.exe"));
   Page p;
   const ui::CListCtrl& list = p.list;
-
-  ASSERT_EQ(rt::RowsWith(list, 1, L"WardletT View64").size(), 1u);
-  EXPECT_EQ(list.GetItemText(rt::RowsWith(list, 1, L"WardletT View64")[0], 2), kMachineRun);
-  ASSERT_EQ(rt::RowsWith(list, 1, L"WardletT View32").size(), 1u);
-  EXPECT_EQ(list.GetItemText(rt::RowsWith(list, 1, L"WardletT View32")[0], 2), path32);
-  EXPECT_EQ(rt::RowsWith(list, 1, L"WardletT UserView").size(), userShared ? 1u : 2u);
+  auto keysOf = [&](const wchar_t* name) {  // the key cells of the name's rows, in list order
+    std::vector<std::wstring> keys;
+    for (int r : rt::RowsWith(list, 1, name)) keys.push_back(list.GetItemText(r, 2));
+    return keys;
+  };
+  using Keys = std::vector<std::wstring>;
+  EXPECT_EQ(keysOf(L"WardletT View64"), Keys{kMachineRun});
+  EXPECT_EQ(keysOf(L"WardletT View32"), Keys{path32});
+  EXPECT_EQ(keysOf(L"WardletT UserView").size(), userShared ? 1u : 2u);
   EXPECT_GE(rt::RowWith(list, 1, L"WardletT UserView", 2, kUserRun), 0);
-
-  if (machineShared) {  // one key: the later write replaced the earlier
-    ASSERT_EQ(rt::RowsWith(list, 1, L"WardletT Both").size(), 1u);
-    EXPECT_EQ(list.GetItemText(rt::RowsWith(list, 1, L"WardletT Both")[0], 3), L"C:\\b32.exe");
-    return;
-  }
-  int row32 = rt::RowWith(list, 1, L"WardletT Both", 2, path32);
-  ASSERT_GE(row32, 0);
+  // One key: the later write replaced the earlier. Two: the 64-bit view's first, and the 32-bit
+  // view's row deleted in its own key.
+  EXPECT_EQ(keysOf(L"WardletT Both"), (machineShared ? Keys{kMachineRun} : Keys{kMachineRun, path32}));
+  const int row32 = rt::RowWith(list, 1, L"WardletT Both", 2, path32);
   EXPECT_EQ(list.GetItemText(row32, 3), L"C:\\b32.exe");
-  EXPECT_LT(rt::RowWith(list, 1, L"WardletT Both", 2, kMachineRun), row32);
+  if (machineShared) return;
   p.Run(row32, IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, kRun, k32, L"WardletT Both"));
-  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT Both"));
-  p.Run(rt::RowsWith(list, 1, L"WardletT View32")[0], IDM_AUTORUN_DELETE);
-  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, kRun, k32, L"WardletT View32"));
-  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, kRun, k64, L"WardletT View64"));
+  EXPECT_FALSE(rt::ValueExists(kMachine, kRun, k32, L"WardletT Both"));
+  EXPECT_TRUE(rt::ValueExists(kMachine, kRun, k64, L"WardletT Both"));
 }
 
 TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
-  rt::TestKey userRun(HKEY_CURRENT_USER, kRun), regedit(HKEY_CURRENT_USER, regeditKey);
-  rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
-  rt::TestValue value(HKEY_CURRENT_USER, kRun, k64, L"WardletT a b&c", REG_SZ,
+  rt::TestKey userRun(kUser, kRun), regedit(kUser, regeditKey);
+  rt::TestValue lastKey(kUser, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
+  rt::TestValue value(kUser, kRun, k64, L"WardletT a b&c", REG_SZ,
                       rt::SzData(L"\"C:\\Program Files\\W T\\wt.exe\" /tray"));
   wt::MessageLog messages;
   wt::ShellLog shell;
   Page p;
-  const ui::CListCtrl& list = p.list;
-  const int row = rt::RowWith(list, 1, L"WardletT a b&c", 2, kUserRun);
+  const int row = rt::RowWith(p.list, 1, L"WardletT a b&c", 2, kUserRun);
   ASSERT_GE(row, 0);
   const std::wstring file = L"C:\\Program Files\\W T\\wt.exe ";
-  ASSERT_EQ(list.GetItemText(row, 3), file);
-
-  {
-    wt::MenuChooser chooser;
-    wt::RightClickRow(p.page, list, -1);
-    EXPECT_EQ(chooser.opened, 0);
-    p.Run(row, 0, &chooser);
-    EXPECT_EQ(chooser.opened, 1);
-    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_AUTORUN));
-    EXPECT_EQ(chooser.items.size(), 8u);
-    EXPECT_TRUE(chooser.greyed.empty());
-  }
-  p.Run(row, IDM_AUTORUN_LOCATE);
-  p.Run(row, IDM_AUTORUN_PROPERTIES);
-  p.Run(row, IDM_AUTORUN_SEARCH);
-  p.Run(row, IDM_AUTORUN_REGEDIT);
-  ASSERT_EQ(shell.requests.size(), 4u);
-  EXPECT_EQ(shell.requests[0].file, L"Explorer.exe");
-  EXPECT_EQ(shell.requests[0].parameters, common::ExplorerSelectArgument(file));
-  EXPECT_EQ(shell.requests[0].show, SW_SHOWDEFAULT);
-  EXPECT_TRUE(shell.requests[1].properties);
-  EXPECT_EQ(shell.requests[1].file, file);
-  EXPECT_EQ(shell.requests[2].file, common::SearchAddress(L"WardletT a b&c"));
-  EXPECT_EQ(shell.requests[3].file, L"Regedit.exe");
-  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), kUserRun);
+  ASSERT_EQ(p.list.GetItemText(row, 3), file);
+  wt::MenuChooser menu;
+  wt::RightClickRow(p.page, p.list, -1);  // no menu below the rows
+  for (UINT command : {IDM_AUTORUN_LOCATE, IDM_AUTORUN_PROPERTIES, IDM_AUTORUN_SEARCH, IDM_AUTORUN_REGEDIT})
+    p.Run(row, command, &menu);
+  EXPECT_EQ(menu.opened, 4);
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_AUTORUN));
+  EXPECT_EQ(shell.requests,
+            (std::vector<common::ShellRequest>{
+                {nullptr, L"open", L"Explorer.exe", L"/select,\"" + file + L"\"", SW_SHOWDEFAULT, false},
+                {nullptr, L"properties", file, L"", SW_SHOW, true},
+                {p.page, L"open", L"https://www.google.com/search?hl=zh-CN&q=WardletT%20a%20b%26c", L"",
+                 SW_SHOWMAXIMIZED, false},
+                {nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+  EXPECT_EQ(rt::ReadString(kUser, regeditKey, L"Lastkey"), kUserRun);
   EXPECT_TRUE(messages.entries.empty());
 
-  p.Run(row, IDM_AUTORUN_COPY_PATH);
+  p.Run(row, IDM_AUTORUN_COPY_PATH, &menu);
   EXPECT_EQ(wt::ClipboardText(), file);
-  p.Run(row, IDM_AUTORUN_COPY_KEY);
+  p.Run(row, IDM_AUTORUN_COPY_KEY, &menu);
   EXPECT_EQ(wt::ClipboardText(), kUserRun);
-  ASSERT_EQ(messages.entries.size(), 2u);
-  for (const auto& m : messages.entries) {
-    EXPECT_EQ(m.text, L"文件路径已复制到剪贴板!");
-    EXPECT_EQ(m.caption, L"提示");
+  EXPECT_EQ(messages.entries, wt::Messages(2, {p.page, L"文件路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION}));
+}
+
+// Add is enabled by the edit that changed last; Add writes the value to the user's Run key, over a
+// value of that name, and it is listed first. Escape and the close box write nothing.
+TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndWritesTheValueOnlyByAdd) {
+  rt::TestKey userRun(kUser, kRun), machineRun(kMachine, kRun);
+  // A machine entry makes sure there is a later group for the new row to come before.
+  rt::TestValue machine(kMachine, kRun, k64, L"WardletT Machine", REG_SZ, rt::SzData(L"C:\\m.exe"));
+  rt::TestValue added(kUser, kRun, k64, L"WardletT Added", REG_SZ, rt::SzData(L"placeholder"));
+  std::vector<bool> states;
+  enum { kAdd, kEscape, kCloseBox } end = kEscape;
+  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
+    const std::pair<int, const wchar_t*> edits[] = {{IDC_AUTORUN_NAME, L"WardletT Typed"},
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed.exe"},
+                                                    {IDC_AUTORUN_NAME, L""},  // though a path is there
+                                                    {IDC_AUTORUN_PATH, L"C:\\typed2.exe"},
+                                                    {IDC_AUTORUN_PATH, L""}};
+    states = {rt::IsEnabled(d, IDC_AUTORUN_ADD)};
+    for (const auto& [id, text] : edits) {
+      rt::SetEditText(d, id, text);
+      states.push_back(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    }
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Added");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\wt dir\\added.exe /q");
+    if (end == kAdd)
+      rt::PostClick(d, IDC_AUTORUN_ADD);
+    else
+      rt::CloseWithClickQueued(d, end == kCloseBox, IDC_AUTORUN_ADD);
+  });
+  Page p;
+  for (auto closing : {kEscape, kCloseBox}) {
+    end = closing;
+    p.Add();
+    EXPECT_EQ(rt::ReadString(kUser, kRun, L"WardletT Added"), L"placeholder") << closing;
   }
+  end = kAdd;
+  p.Add();
+  EXPECT_EQ(driver.opened, 3);
+  EXPECT_EQ(states, (std::vector<bool>{false, true, true, false, true, false}));
+  EXPECT_FALSE(rt::ValueExists(kUser, kRun, k64, L"WardletT Typed"));
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(rt::ReadValue(kUser, kRun, k64, L"WardletT Added", type, data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
+  int row = rt::RowWith(p.list, 1, L"WardletT Added", 2, kUserRun);
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(p.list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
+  for (int r = 0; r < row; ++r) EXPECT_EQ(p.list.GetItemText(r, 2), kUserRun);
+  EXPECT_LT(row, rt::RowWith(p.list, 1, L"WardletT Machine", 2, kMachineRun));
+}
+
+// A cancelled Browse warns and disables Add but keeps the path; a chosen file fills the path and
+// enables Add even without a name, but without a name Add writes nothing and refreshes nothing.
+TEST(AutorunAdd, BrowseFillsThePathOrWarnsWhenCancelled) {
+  rt::TestKey userRun(kUser, kRun);
+  wt::MessageLog messages;
+  rt::DialogDriver driver(IDD_ADD_AUTORUN, [&](HWND d) {
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"WardletT Cancelled");
+    rt::SetEditText(d, IDC_AUTORUN_PATH, L"C:\\kept.exe");
+    {
+      wt::FileAnswer cancel(std::nullopt);
+      rt::Click(d, IDC_AUTORUN_BROWSE);
+      EXPECT_EQ(cancel.asked, 1);
+    }
+    EXPECT_EQ(messages.entries, wt::Shown(d, L"可执行文件路径不能为空!", L"提示", MB_ICONEXCLAMATION));
+    EXPECT_FALSE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\kept.exe");
+    rt::SetEditText(d, IDC_AUTORUN_NAME, L"");
+    wt::FileAnswer answer(L"C:\\Tools\\wt app.exe");
+    rt::Click(d, IDC_AUTORUN_BROWSE);
+    EXPECT_EQ(answer.filter, L"可执行文件(.exe;bat;*.cmd;*.vbs)|*.exe;*.bat;*.cmd;*.vbs||");
+    EXPECT_EQ(answer.title, L"请选择一个可执行文件");
+    EXPECT_EQ(rt::ItemText(d, IDC_AUTORUN_PATH), L"C:\\Tools\\wt app.exe");
+    EXPECT_TRUE(rt::IsEnabled(d, IDC_AUTORUN_ADD));
+    rt::PostClick(d, IDC_AUTORUN_ADD);  // ends with IDOK
+  });
+  Page p;
+  const std::vector<std::wstring> valuesBefore = rt::ValueNames(kUser, kRun, k64);
+  p.list.InsertItem(0, L"marker");
+  p.Add();
+  EXPECT_EQ(driver.opened, 1);
+  EXPECT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(rt::ValueNames(kUser, kRun, k64), valuesBefore);
+  EXPECT_EQ(p.list.GetItemText(0, 0), L"marker");  // not refreshed
 }

@@ -1,29 +1,21 @@
-// The IFEO page: image keys with a "Debugger" value, the sample key, deletion of whole image keys,
-// the add dialog, refresh and Registry Editor.
+// The IFEO page: image keys with a "Debugger" value in both registry views, the sample key,
+// deletion of whole image keys, the add dialog, refresh and Registry Editor.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "common/shell_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
 namespace {
 const std::wstring kIfeo = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
-const std::wstring kWowIfeo = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
-const std::wstring kSample = L"Your Image File Name Here without a path";
+const std::wstring kMarker = L"Forbid by Morvane";
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
-constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
 // An image key (in one view) made by the values the test sets, deleted with all it holds at the end.
 class ImageKey {
  public:
   explicit ImageKey(std::wstring name, REGSAM view = k64) : m_name(std::move(name)), m_view(view) {}
   ~ImageKey() { rt::DeleteTree(HKEY_LOCAL_MACHINE, kIfeo, m_name, m_view); }
-  ImageKey(const ImageKey&) = delete;
-  ImageKey& operator=(const ImageKey&) = delete;
   void Set(const std::wstring& value, DWORD type, const std::vector<BYTE>& data, const std::wstring& sub = L"") const {
     ui::CRegKey k;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (Path() + sub).c_str(), 0, nullptr, 0, KEY_WRITE | m_view, nullptr,
@@ -46,78 +38,87 @@ struct Page : wt::PageTab<CIfeoPage> {
     if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
     Run(0, IDM_IFEO_ADD);
   }
-  int Row(const std::wstring& image) {
+  int Row(const std::wstring& image) {  // -1: none, -3: two
     std::vector<int> rows = rt::RowsWith(list, 1, image);
-    return rows.size() == 1 ? rows[0] : -static_cast<int>(rows.size()) - 1;  // -1: none, -3: two
+    return rows.size() == 1 ? rows[0] : -static_cast<int>(rows.size()) - 1;
   }
   std::wstring Cell(const std::wstring& image, int column) { return list.GetItemText(Row(image), column); }
-  wt::Messages Error(const std::wstring& text) { return wt::Shown(page, text, L"错误", MB_ICONERROR); }
 };
 }  // namespace
 
-TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnce) {
+// Image keys with a "Debugger" value are listed once, from both views, with the value's text and the
+// key's real path; never the system's sample key.
+TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
   const std::wstring longDebugger = L"C:\\" + std::wstring(600, L'd') + L"\\dbg.exe";
+  const std::wstring machine = L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\";
+  const std::wstring wow = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\"
+                           L"Image File Execution Options\\";
+  const bool shared = rt::SharedBetweenViews(HKEY_LOCAL_MACHINE, kIfeo);
   ImageKey plain(L"wardlet_t_plain.exe"), none(L"wardlet_t_nodbg.exe"), longOne(L"wardlet_t_long.exe");
-  ImageKey binary(L"wardlet_t_binary.exe");
+  ImageKey binary(L"wardlet_t_binary.exe"), only32(L"wardlet_t_v32.exe", KEY_WOW64_32KEY);
   plain.Debugger(L"C:\\dbg.exe -x");
   none.Set(L"GlobalFlag", REG_DWORD, {2, 0, 0, 0});
   longOne.Debugger(longDebugger);
   binary.Set(L"Debugger", REG_BINARY, {'a', 'b', 'c', 0, 'd'});
+  only32.Debugger(L"C:\\v32.exe");
+  const std::wstring sample = kIfeo + L"\\Your Image File Name Here without a path";
+  rt::TestKey sampleKey(HKEY_LOCAL_MACHINE, sample);
+  rt::TestValue sampleDebugger(HKEY_LOCAL_MACHINE, sample, k64, L"Debugger", REG_SZ, rt::SzData(L"C:\\sample.exe"));
   Page p;
   EXPECT_EQ(p.Row(L"wardlet_t_nodbg.exe"), -1);
-  struct Expected {
-    const wchar_t* image;
-    std::wstring debugger;
-  } expected[] = {{L"wardlet_t_plain.exe", L"C:\\dbg.exe -x"},
-                  {L"wardlet_t_long.exe", longDebugger},
-                  {L"wardlet_t_binary.exe", L"abc"}};
+  EXPECT_TRUE(rt::RowsWith(p.list, 2, L"C:\\sample.exe").empty());
+  const struct { std::wstring image, debugger, key; } expected[] = {
+      {L"wardlet_t_plain.exe", L"C:\\dbg.exe -x", machine},
+      {L"wardlet_t_long.exe", longDebugger, machine},
+      {L"wardlet_t_binary.exe", L"abc", machine},
+      {L"wardlet_t_v32.exe", L"C:\\v32.exe", shared ? machine : wow}};
   for (const auto& e : expected) {
     ASSERT_GE(p.Row(e.image), 0) << "listed once";
     EXPECT_EQ(p.Cell(e.image, 2), e.debugger);
-    EXPECT_EQ(p.Cell(e.image, 3), common::IfeoKeyPath(e.image));
+    EXPECT_EQ(p.Cell(e.image, 3), e.key + e.image);
   }
   for (int r = 0, n = p.list.GetItemCount(); r < n; ++r) EXPECT_EQ(p.list.GetItemText(r, 0), std::to_wstring(r + 1));
+
+  // An entry of the 32-bit view is deleted in its own key.
+  wt::MessageLog messages;
+  p.Run(p.Row(L"wardlet_t_v32.exe"), IDM_IFEO_DELETE);
+  EXPECT_TRUE(messages.entries.empty());
+  EXPECT_FALSE(only32.Exists());
+  EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
 }
 
-TEST(IfeoPage, TheSampleKeyIsNeverListedButItsCaseVariantIs) {
-  const bool existed = rt::KeyExists(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + kSample);
-  {
-    rt::TestKey sample(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + kSample);
-    rt::TestValue debugger(HKEY_LOCAL_MACHINE, kIfeo + L"\\" + kSample, k64, L"Debugger", REG_SZ,
-                           rt::SzData(L"C:\\sample.exe"));
-    ASSERT_TRUE(debugger.written());
-    Page p;
-    EXPECT_EQ(p.Row(kSample), -1);
-    EXPECT_TRUE(rt::RowsWith(p.list, 2, L"C:\\sample.exe").empty());
-  }
-  if (existed) return;  // the variant would only name the same key
-  const std::wstring variant = L"your image file name here without a path";
-  ImageKey key(variant);
-  key.Debugger(L"C:\\variant.exe");
-  Page p;
-  ASSERT_GE(p.Row(variant), 0);
-  EXPECT_EQ(p.Cell(variant, 2), L"C:\\variant.exe");
-}
-
-TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
+// The row menu opens on rows only. Delete removes the whole image key, or says why not: a key with
+// subkeys, a key that cannot be opened; with no row selected nothing is deleted; each time the list
+// is refilled. Refresh lists a key added since; Registry Editor opens at the row's key.
+TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
+  const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  rt::TestKey regedit(HKEY_CURRENT_USER, regeditKey);
+  rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
   ImageKey doomed(L"wardlet_t_del.exe"), parent(L"wardlet_t_sub.exe"), neighbour(L"wardlet_t_keep.exe");
+  ImageKey later(L"wardlet_t_later.exe");
   doomed.Debugger(L"C:\\d.exe");
   doomed.Set(L"Other", REG_SZ, rt::SzData(L"goes too"));
   parent.Debugger(L"C:\\p.exe");
   parent.Set(L"", REG_SZ, rt::SzData(L"x"), L"\\child");
   neighbour.Debugger(L"C:\\k.exe");
   wt::MessageLog messages;
+  wt::ShellLog shell;
   Page p;
   const ui::CListCtrl& list = p.list;
-
-  p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE);
+  {
+    wt::MenuChooser chooser;
+    wt::RightClickRow(p.page, list, -1);
+    EXPECT_EQ(chooser.opened, 0);
+    p.Run(p.Row(L"wardlet_t_del.exe"), IDM_IFEO_DELETE, &chooser);
+    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
+  }
   EXPECT_FALSE(doomed.Exists());
   EXPECT_EQ(p.Row(L"wardlet_t_del.exe"), -1);
   EXPECT_GE(p.Row(L"wardlet_t_keep.exe"), 0);
   EXPECT_TRUE(messages.entries.empty());
 
   p.Run(p.Row(L"wardlet_t_sub.exe"), IDM_IFEO_DELETE);
-  EXPECT_EQ(messages.entries, p.Error(L"删除失败!"));
+  EXPECT_EQ(messages.entries, wt::Shown(p.page, L"删除失败!", L"错误", MB_ICONERROR));
   EXPECT_TRUE(parent.Exists());
   EXPECT_GE(p.Row(L"wardlet_t_sub.exe"), 0);
 
@@ -126,17 +127,24 @@ TEST(IfeoPage, DeleteRemovesTheWholeImageKeyOrSaysWhyNot) {
   list.SetItemText(fake, 1, L"wardlet_t_keep.exe");
   list.SetItemText(fake, 3, L"HKEY_USERS\\" + kIfeo + L"\\wardlet_t_keep.exe");
   p.Run(fake, IDM_IFEO_DELETE);
-  EXPECT_EQ(messages.entries, p.Error(L"注册表打开失败"));
-  EXPECT_TRUE(neighbour.Exists());
+  EXPECT_EQ(messages.entries, wt::Shown(p.page, L"注册表打开失败", L"错误", MB_ICONERROR));
   EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
 
-  // No row selected: nothing is deleted, the list is refilled.
   list.InsertItem(0, L"marker");
   wt::SelectRow(list, -1);
   p.page.SendMessage(WM_COMMAND, IDM_IFEO_DELETE, 0);
   EXPECT_EQ(messages.entries.size(), 1u);
   EXPECT_TRUE(rt::RowsWith(list, 0, L"marker").empty());
   EXPECT_TRUE(neighbour.Exists());
+
+  later.Debugger(L"C:\\later.exe");
+  p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REFRESH);
+  EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
+  p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REGEDIT);
+  EXPECT_EQ(shell.requests,
+            (std::vector<common::ShellRequest>{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"),
+            L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_keep.exe");
 }
 
 // The add dialog: Add is enabled by a name; Add writes the marker, keeping the key's other values;
@@ -149,12 +157,10 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
   enum { kAdd, kEscape, kCloseBox } end = kAdd;
   rt::DialogDriver driver(IDD_ADD_IFEO, [&](HWND d) {
     EXPECT_FALSE(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, L"x");
-    EXPECT_TRUE(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, L"");
-    EXPECT_FALSE(rt::IsEnabled(d, IDC_IFEO_ADD));
-    rt::SetEditText(d, IDC_IFEO_NAME, name);
-    EXPECT_TRUE(rt::IsEnabled(d, IDC_IFEO_ADD));
+    for (const std::wstring& text : {std::wstring(L"x"), std::wstring(), name}) {
+      rt::SetEditText(d, IDC_IFEO_NAME, text);
+      EXPECT_EQ(rt::IsEnabled(d, IDC_IFEO_ADD), !text.empty());
+    }
     if (end == kAdd)
       rt::PostClick(d, IDC_IFEO_ADD);
     else
@@ -163,12 +169,11 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
   Page p;
   name = L"wardlet_t_added.exe";
   p.Add();
-  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, added.Path(), L"Debugger"), L"Forbid by Morvane");
-  ASSERT_GE(p.Row(name), 0);
-  EXPECT_EQ(p.Cell(name, 2), L"Forbid by Morvane");
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, added.Path(), L"Debugger"), kMarker);
+  EXPECT_EQ(p.Cell(name, 2), kMarker);
   name = L"wardlet_t_exist.exe";
   p.Add();
-  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Debugger"), L"Forbid by Morvane");
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Debugger"), kMarker);
   EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, existing.Path(), L"Keep"), L"kept");
   name = L"wardlet_t_closed.exe";
   for (auto closing : {kEscape, kCloseBox}) {
@@ -176,51 +181,7 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
     p.list.InsertItem(0, L"marker");
     p.Add();
     EXPECT_FALSE(closed.Exists()) << closing;
-    EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());  // refreshed all the same
+    EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());
   }
   EXPECT_EQ(driver.opened, 4);
-}
-
-TEST(IfeoPage, MenuRefreshAndRegistryEditor) {
-  const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
-  rt::TestKey regedit(HKEY_CURRENT_USER, regeditKey);
-  rt::TestValue lastKey(HKEY_CURRENT_USER, regeditKey, k64, L"Lastkey", REG_SZ, rt::SzData(L"before"));
-  ImageKey listed(L"wardlet_t_menu.exe"), later(L"wardlet_t_later.exe");
-  listed.Debugger(L"C:\\menu.exe");
-  wt::ShellLog shell;
-  Page p;
-  ASSERT_GE(p.Row(L"wardlet_t_menu.exe"), 0);
-  {
-    wt::MenuChooser chooser;
-    wt::RightClickRow(p.page, p.list, -1);
-    EXPECT_EQ(chooser.opened, 0);
-    p.Run(p.Row(L"wardlet_t_menu.exe"), 0, &chooser);
-    EXPECT_EQ(chooser.lastMenuId, static_cast<UINT>(IDR_MENU_IFEO));
-    EXPECT_EQ(chooser.items, (std::vector<UINT>{IDM_IFEO_REFRESH, IDM_IFEO_DELETE, IDM_IFEO_ADD, IDM_IFEO_REGEDIT}));
-    EXPECT_TRUE(chooser.greyed.empty());
-  }
-  later.Debugger(L"C:\\later.exe");
-  EXPECT_EQ(p.Row(L"wardlet_t_later.exe"), -1);
-  p.Run(p.Row(L"wardlet_t_menu.exe"), IDM_IFEO_REFRESH);
-  EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
-
-  p.Run(p.Row(L"wardlet_t_menu.exe"), IDM_IFEO_REGEDIT);
-  ASSERT_EQ(shell.requests.size(), 1u);
-  EXPECT_EQ(shell.requests[0].file, L"Regedit.exe");
-  EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"), common::IfeoKeyPath(L"wardlet_t_menu.exe"));
-}
-
-TEST(IfeoPage, AnEntryOfThe32BitViewIsListedOnceAndDeletedInItsOwnKey) {
-  const bool shared = rt::SharedBetweenViews(HKEY_LOCAL_MACHINE, kIfeo);
-  ImageKey only32(L"wardlet_t_v32.exe", k32);
-  only32.Debugger(L"C:\\v32.exe");
-  Page p;
-  ASSERT_GE(p.Row(L"wardlet_t_v32.exe"), 0);
-  EXPECT_EQ(p.Cell(L"wardlet_t_v32.exe", 3),
-            L"HKEY_LOCAL_MACHINE\\" + (shared ? kIfeo : kWowIfeo) + L"\\wardlet_t_v32.exe");
-  wt::MessageLog messages;
-  p.Run(p.Row(L"wardlet_t_v32.exe"), IDM_IFEO_DELETE);
-  EXPECT_TRUE(messages.entries.empty());
-  EXPECT_FALSE(only32.Exists());
-  EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
 }

@@ -1,23 +1,18 @@
-// The process menu's actions on the real process page: end process, forbid running, force delete.
+// The process page's menu commands: end process, forbid running, force delete, and what reaches
+// the shell, the clipboard and Registry Editor's last-key setting.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <thread>
 
-#include "common/shell_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
 namespace {
-
 using Tab = wt::ProcessTab;
-
-// A file name no other test or run uses.
-std::wstring UniqueExeName(const std::wstring& stem) {
-  static int n = 0;
-  return stem + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++n) + L".exe";
-}
+using Requests = std::vector<common::ShellRequest>;
+const std::wstring kIfeo = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+const std::wstring kCopied = L"文件路径已复制到剪贴板!";
 
 // The exit code of a child that has ended; STILL_ACTIVE while it runs.
 DWORD EndedCode(const wt::Child& child) {
@@ -26,36 +21,13 @@ DWORD EndedCode(const wt::Child& child) {
   return code;
 }
 
-// The "Debugger" value of an IFEO key; "<missing>" when the key or value is missing.
-std::wstring Debugger(const std::wstring& subKey) { return rt::ReadString(HKEY_LOCAL_MACHINE, subKey, L"Debugger"); }
-
-// PID of a child that has ended and whose process object is gone (Wine keeps it a moment).
-DWORD GonePid() {
-  DWORD pid = 0;
-  {
-    wt::Child child(wt::Quoted(wt::ChildExe()) + L" sleep 0");
-    if (!child.started() || ::WaitForSingleObject(child.pi.hProcess, 10000) != WAIT_OBJECT_0) return 0;
-    pid = child.pid();
-  }
-  for (int i = 0; i < 500; ++i, ::Sleep(20))
-    if (!ui::CHandle(::OpenProcess(SYNCHRONIZE, FALSE, pid))) return pid;
-  return 0;
-}
-
-bool UnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
-// Creates a lasting key under HKEY_LOCAL_MACHINE (the registry refuses one below a volatile key).
-LONG MakeLastingKey(const std::wstring& path) {
-  ui::CRegKey key;
-  return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
-                           key.put(), nullptr);
-}
-
+std::wstring Debugger(const std::wstring& key) { return rt::ReadString(HKEY_LOCAL_MACHINE, key, L"Debugger"); }
 }  // namespace
 
-// Ending a child: it ends with exit code 1 and its row goes. A process gone since (the row's PID
-// cell is the command's only record) is reported.
-TEST(ProcessActions, EndProcessEndsTheChildAndReportsAProcessThatIsGone) {
+// Ending a child: exit code 1 and its row goes. A PID that names no process (the row's PID cell
+// is the command's only record), and forbidding with no row selected (PID 0, no name), are reported
+// and write nothing.
+TEST(ProcessActions, EndProcessEndsTheChildAndReportsAPidWithoutProcess) {
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   Tab t;
@@ -67,142 +39,172 @@ TEST(ProcessActions, EndProcessEndsTheChildAndReportsAProcessThatIsGone) {
   EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
   EXPECT_TRUE(log.entries.empty());
 
-  const DWORD gone = GonePid();
-  ASSERT_NE(gone, 0u);
   row = t.RowOf(::GetCurrentProcessId());
-  ASSERT_GE(row, 0);
-  t.list.SetItemText(row, Tab::kPid, std::to_wstring(gone));
+  t.list.SetItemText(row, Tab::kPid, L"-5");
   wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_KILL);
-  EXPECT_EQ(log.entries, wt::Shown(t.page, L"进程结束失败!", L"警告", MB_ICONERROR));
+  const wt::Messages failed = wt::Shown(t.page, L"进程结束失败!", L"警告", MB_ICONERROR);
+  EXPECT_EQ(log.entries, failed);
+
+  ASSERT_EQ(Debugger(kIfeo), L"<missing>");
+  log.entries.clear();
+  wt::SelectRow(t.list, -1);
+  t.page.SendMessage(WM_COMMAND, IDM_PROCESS_FORBID, 0);
+  EXPECT_EQ(Debugger(kIfeo), L"<missing>");
+  EXPECT_EQ(log.entries, failed);
 }
 
 TEST(ProcessActions, EndingOrForbiddingTheProgramItselfOnlyRefusesAndRefills) {
   Tab t;
   const std::wstring name = t.list.GetItemText(t.RowOf(::GetCurrentProcessId()), Tab::kName);
   ASSERT_FALSE(name.empty());
-  const std::wstring subKey = common::IfeoSubKey(name);
-  ASSERT_EQ(Debugger(subKey), L"<missing>") << "an IFEO entry for the test program exists already";
-  wt::KeyCleanup cleanup(HKEY_LOCAL_MACHINE, subKey);
+  const std::wstring key = kIfeo + L"\\" + name;
+  ASSERT_EQ(Debugger(key), L"<missing>") << "an IFEO entry for the test program exists already";
+  rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
   for (UINT command : {IDM_PROCESS_KILL, IDM_PROCESS_FORBID}) {
-    SCOPED_TRACE(command);
     int row = t.RowOf(::GetCurrentProcessId());
-    ASSERT_GE(row, 0);
     t.list.InsertItem(t.list.GetItemCount(), L"marker");
     wt::MessageLog log;
     wt::RunRowCommand(t.page, t.list, row, command);
-    EXPECT_EQ(log.entries, wt::Shown(t.page, L"自杀嗦", L"提示", MB_ICONINFORMATION));
-    EXPECT_EQ(wt::FindRow(t.list, 0, L"marker"), -1);  // the list was refilled
+    EXPECT_EQ(log.entries, wt::Shown(t.page, L"自杀嗦", L"提示", MB_ICONINFORMATION)) << command;
+    EXPECT_EQ(wt::FindRow(t.list, 0, L"marker"), -1);  // refilled
     EXPECT_GE(wt::FindRow(t.list, Tab::kPid, std::to_wstring(::GetCurrentProcessId())), 0);
-    EXPECT_EQ(Debugger(subKey), L"<missing>");
+    EXPECT_EQ(Debugger(key), L"<missing>");
   }
 }
 
-// Forbidding writes the marker, ends the process and confirms; a new key is volatile, an existing
-// lasting key is overwritten and keeps its kind. The image-hijack page lists the new entry.
+// Forbidding writes the marker in a volatile key, ends the process and confirms.
 TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
-  for (bool existing : {false, true}) {
-    SCOPED_TRACE(existing ? "over an existing lasting key" : "new key");
-    wt::TempDir dir;
-    const std::wstring name = UniqueExeName(L"wardlet_forbid");
-    const std::wstring exe = wt::CopyChild(dir, name);
-    const std::wstring subKey = common::IfeoSubKey(name);
-    wt::KeyCleanup cleanup(HKEY_LOCAL_MACHINE, subKey);
-    if (existing) {
-      ASSERT_EQ(MakeLastingKey(subKey), ERROR_SUCCESS);
-      const wchar_t old[] = L"C:\\other.exe";
-      ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), L"Debugger", REG_SZ, old, sizeof(old)),
-                ERROR_SUCCESS);
-    }
-    wt::Child child(wt::Quoted(exe));
-    ASSERT_TRUE(child.started());
-    Tab t;
-    int row = t.RowOf(child.pid());
-    ASSERT_GE(row, 0);
-    ASSERT_EQ(t.list.GetItemText(row, Tab::kName), name);
-    wt::MessageLog log;
-    wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
-    EXPECT_EQ(Debugger(subKey), L"Forbid by Morvane");
-    EXPECT_EQ(log.entries, wt::Shown(t.page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION));
-    EXPECT_EQ(EndedCode(child), 1u);
-    EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
-    EXPECT_EQ(MakeLastingKey(subKey + L"\\probe"), existing ? ERROR_SUCCESS : ERROR_CHILD_MUST_BE_VOLATILE);
-
-    // Starting the program again: Windows starts the "debugger" the marker names, which does not
-    // exist, so the start fails. Wine's loader does not read the Debugger value: the program runs.
-    wt::Child again(wt::Quoted(exe) + L" sleep 0");
-    if (UnderWine()) {
-      ASSERT_TRUE(again.started());
-      EXPECT_EQ(::WaitForSingleObject(again.pi.hProcess, 10000), WAIT_OBJECT_0);
-      EXPECT_EQ(EndedCode(again), 0u);
-    } else {
-      EXPECT_FALSE(again.started());
-    }
-    if (existing) continue;
-    // The entry is listed on the image-hijack page; deleting its row lifts the bar.
-    t.main.SelectTab(4);
-    const ui::CListCtrl& ifeo = t.main.dlg().m_ifeoPage.List();
-    const int entry = wt::FindRow(ifeo, 1, name);
-    ASSERT_GE(entry, 0);
-    EXPECT_EQ(ifeo.GetItemText(entry, 2), L"Forbid by Morvane");
-    EXPECT_EQ(ifeo.GetItemText(entry, 3), common::IfeoKeyPath(name));
-    wt::RunRowCommand(t.main.dlg().m_ifeoPage, ifeo, entry, IDM_IFEO_DELETE);
-    ui::CRegKey key;
-    EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
-    EXPECT_EQ(wt::FindRow(ifeo, 1, name), -1);
-  }
-}
-
-TEST(ProcessActions, ForbidRunningWithoutASelectedRowWritesNothing) {
-  std::wstring ifeo = common::IfeoSubKey(L"");
-  ifeo.pop_back();  // the IFEO key itself
-  ASSERT_EQ(Debugger(ifeo), L"<missing>");
-  Tab t;
-  wt::SelectRow(t.list, -1);
-  wt::MessageLog log;
-  t.page.SendMessage(WM_COMMAND, IDM_PROCESS_FORBID, 0);
-  EXPECT_EQ(Debugger(ifeo), L"<missing>");
-  // No confirmation; ending "PID 0" fails as it does for the end-process command.
-  EXPECT_FALSE(log.Has(L"成功禁止程序的再次运行!"));
-  EXPECT_TRUE(log.Has(L"进程结束失败!"));
-}
-
-// The executable of a running child is deleted once the child has ended; a "Morvane.tmp" that was
-// in the folder before is left as it was.
-TEST(ProcessActions, ForceDeleteEndsTheChildAndDeletesItsRunningExecutable) {
-  for (bool unrelated : {false, true}) {
-    SCOPED_TRACE(unrelated ? "beside an unrelated Morvane.tmp" : "alone");
-    wt::TempDir dir;
-    const std::wstring exe = wt::CopyChild(dir, UniqueExeName(L"wardlet_doomed"));
-    ASSERT_TRUE(!unrelated || wt::WriteText(dir.path() + L"Morvane.tmp", "keep"));
-    wt::Child child(wt::Quoted(exe));
-    ASSERT_TRUE(child.started());
-    Tab t;
-    int row = t.RowOf(child.pid());
-    ASSERT_GE(row, 0);
-    ASSERT_FALSE(t.list.GetItemText(row, Tab::kPath).empty());
-    wt::MessageLog log;
-    wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORCE_DELETE);
-    EXPECT_FALSE(wt::FileExists(exe));
-    EXPECT_EQ(wt::TempNamesIn(dir.path()), std::vector<std::wstring>(unrelated ? 1 : 0, L"Morvane.tmp"));
-    EXPECT_EQ(wt::ReadText(dir.path() + L"Morvane.tmp"), unrelated ? "keep" : "(missing)");
-    EXPECT_EQ(EndedCode(child), 1u);
-    EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
-    EXPECT_TRUE(log.entries.empty());
-  }
-}
-
-TEST(ProcessActions, ForceDeleteOfAMissingFileReportsAndStillEndsTheProcess) {
   wt::TempDir dir;
-  wt::Child child(wt::Quoted(wt::ChildExe()));
+  const std::wstring name = L"wardlet_forbid.exe", exe = wt::CopyChild(dir, name), key = kIfeo + L"\\" + name;
+  rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
+  wt::Child child(wt::Quoted(exe));
+  ASSERT_TRUE(child.started());
+  Tab t;
+  int row = t.RowOf(child.pid());
+  ASSERT_EQ(t.list.GetItemText(row, Tab::kName), name);
+  wt::MessageLog log;
+  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
+  EXPECT_EQ(Debugger(key), L"Forbid by Morvane");
+  EXPECT_EQ(log.entries, wt::Shown(t.page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION));
+  EXPECT_EQ(EndedCode(child), 1u);
+  EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
+  ui::CRegKey probe;  // the registry refuses a lasting key below a volatile one
+  EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\probe").c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_READ, nullptr, probe.put(), nullptr),
+            ERROR_CHILD_MUST_BE_VOLATILE);
+}
+
+// Force deletion ends the child, waiting for it, and deletes its running executable. (The
+// temporary names and the failures are force deletion's own tests.)
+TEST(ProcessActions, ForceDeleteEndsTheChildAndDeletesItsExecutable) {
+  wt::TempDir dir;
+  const std::wstring exe = wt::CopyChild(dir, L"wardlet_doomed.exe");
+  wt::Child child(wt::Quoted(exe));
+  ASSERT_TRUE(child.started());
+  Tab t;
+  int row = t.RowOf(child.pid());
+  ASSERT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), exe));
+  wt::MessageLog log;
+  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORCE_DELETE);
+  EXPECT_FALSE(wt::FileExists(exe));
+  EXPECT_TRUE(wt::TempNamesIn(dir.path()).empty());
+  EXPECT_EQ(EndedCode(child), 1u);
+  EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
+  EXPECT_TRUE(log.entries.empty());
+}
+
+// A child started from a copy whose name and folder hold a blank, an ampersand and a comma: the
+// process row's and its module row's commands hand its path and name to the shell whole, and
+// copy paths to the clipboard.
+TEST(ShellActions, ProcessAndModuleCommandsHandPathsAndNamesToTheShellAndClipboard) {
+  wt::TempDir dir;
+  const std::wstring name = L"wardlet a&b,c.exe";
+  const std::wstring exe = wt::CopyChild(dir, name);
+  wt::Child child(wt::Quoted(exe));
   ASSERT_TRUE(child.started());
   Tab t;
   int row = t.RowOf(child.pid());
   ASSERT_GE(row, 0);
-  t.list.SetItemText(row, Tab::kPath, dir.path() + L"missing.exe");
+  t.Click(row);
+  const struct {
+    const ui::CListCtrl& list;
+    int at, nameColumn, pathColumn;
+    UINT menu, properties, locate, search;
+  } menus[] = {{t.list, row, Tab::kName, Tab::kPath, IDR_MENU_PROCESS, IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE,
+                IDM_PROCESS_SEARCH},  // the executable is the first module:
+               {t.modules, 0, Tab::kModuleName, Tab::kModulePath, IDR_MENU_MODULE, IDM_MODULE_PROPERTIES,
+                IDM_MODULE_LOCATE, IDM_MODULE_SEARCH}};
+  for (const auto& m : menus) {
+    const std::wstring path = m.list.GetItemText(m.at, m.pathColumn);
+    ASSERT_TRUE(wt::SamePath(path, exe)) << path;
+    ASSERT_EQ(m.list.GetItemText(m.at, m.nameColumn), name);
+    wt::ShellLog shell;
+    wt::MessageLog log;
+    wt::MenuChooser seen;
+    for (UINT command : {m.properties, m.locate, m.search}) wt::RunRowCommand(t.page, m.list, m.at, command, &seen);
+    EXPECT_EQ(seen.lastMenuId, m.menu);
+    EXPECT_TRUE(seen.greyed.empty());
+    EXPECT_EQ(shell.requests, (Requests{{nullptr, L"properties", path, L"", SW_SHOW, true},
+                                        {nullptr, L"open", L"Explorer.exe", L"/select,\"" + path + L"\"",
+                                         SW_SHOWMAXIMIZED, false},
+                                        {t.page, L"open", L"https://www.google.com/search?hl=zh-CN&q="
+                                                          L"wardlet%20a%26b%2Cc.exe", L"", SW_SHOWMAXIMIZED, false}}));
+    EXPECT_TRUE(log.entries.empty());
+  }
+  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // none ends it
+
+  // The copy commands put the process's path, and a module's, on the clipboard.
   wt::MessageLog log;
-  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORCE_DELETE);
-  EXPECT_EQ(log.entries, wt::Shown(t.page, L"文件删除失败!", L"错误", MB_OK | MB_ICONERROR));
-  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(wt::FileExists(wt::ChildExe()));
-  EXPECT_TRUE(wt::TempNamesIn(dir.path()).empty());
+  wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_COPY_PATH);
+  EXPECT_EQ(wt::ClipboardText(), t.list.GetItemText(row, Tab::kPath));
+  const int last = t.modules.GetItemCount() - 1;
+  ASSERT_GT(last, 0);
+  wt::RunRowCommand(t.page, t.modules, last, IDM_MODULE_COPY_PATH);
+  EXPECT_EQ(wt::ClipboardText(), t.modules.GetItemText(last, Tab::kModulePath));
+  EXPECT_EQ(log.entries, (wt::Messages{{t.page, kCopied, L"提示", MB_ICONINFORMATION},
+                                       {t.page, L"模块路径已复制到剪贴板!", L"提示", MB_ICONINFORMATION}}));
+}
+
+// Texts outside the ANSI code page and an empty text are copied as Unicode text and confirmed; a
+// clipboard another thread holds open is reported and left alone.
+TEST(ShellActions, CopyingPutsUnicodeTextAndAClipboardHeldElsewhereIsReported) {
+  wt::OwnerWindow owner;
+  wt::MessageLog log;
+  const wt::Messages confirmed = wt::Shown(owner.hwnd, kCopied, L"提示", MB_ICONINFORMATION);
+  for (const std::wstring& text : {std::wstring(L"C:\\程序\\Ωψ✓.exe"), std::wstring()}) {
+    log.entries.clear();
+    common::CopyTextToClipboard(owner.hwnd, text, kCopied);
+    EXPECT_EQ(wt::ClipboardText(), text);
+    EXPECT_EQ(log.entries, confirmed);
+  }
+  common::CopyTextToClipboard(owner.hwnd, L"before", kCopied);
+  log.entries.clear();
+  ui::CHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ui::CHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    BOOL open = ::OpenClipboard(nullptr);
+    ::SetEvent(held.get());
+    ::WaitForSingleObject(release.get(), 10000);
+    if (open) ::CloseClipboard();
+  });
+  ::WaitForSingleObject(held.get(), 10000);
+  common::CopyTextToClipboard(owner.hwnd, L"after", kCopied);
+  ::SetEvent(release.get());
+  holder.join();
+  EXPECT_EQ(log.entries, wt::Shown(owner.hwnd, L"打开剪贴板失败!", L"警告", MB_ICONERROR));
+  EXPECT_EQ(wt::ClipboardText(), L"before");
+}
+
+// Without its settings key Registry Editor is reported and started all the same; the key is not
+// created. (The pages' tests open it at a key.)
+TEST(ShellActions, RegeditStartsAllTheSameWhenItsSettingsAreMissing) {
+  const wchar_t kRegedit[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
+  if (rt::KeyExists(HKEY_CURRENT_USER, kRegedit)) GTEST_SKIP() << "Registry Editor's settings exist for this user";
+  wt::OwnerWindow owner;
+  wt::ShellLog shell;
+  wt::MessageLog log;
+  common::OpenKeyInRegedit(owner.hwnd, L"HKEY_LOCAL_MACHINE\\Software");
+  EXPECT_FALSE(rt::KeyExists(HKEY_CURRENT_USER, kRegedit));
+  EXPECT_EQ(log.entries, wt::Shown(owner.hwnd, L"注册表打开失败", L"错误", MB_ICONERROR));
+  EXPECT_EQ(shell.requests, (Requests{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
 }

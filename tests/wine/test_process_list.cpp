@@ -1,95 +1,127 @@
-// The process list of the real process page: the test's own process, a child, and processes that
-// come and go while the list is refilled.
+// The process page's lists and row menus: a child of the test, processes that come and go while
+// the list is refilled, the modules a click lists, and what the menus grey.
 #include <gtest/gtest.h>
 
-#include <winternl.h>
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "tests/wine/test_util.h"
+#include "ui/handle.h"
 
 namespace {
+using Tab = wt::ProcessTab;
 
-constexpr int kId = 0, kName = 1, kPid = 3, kParent = 4, kThreads = 5, kPriority = 6, kPath = 9;
-
-// The parent PID as the kernel keeps it, read apart from any snapshot.
-DWORD OwnParentPid() {
-  PROCESS_BASIC_INFORMATION info{};
-  if (::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof(info), nullptr) != 0)
-    return 0;
-  return static_cast<DWORD>(info.InheritedFromUniqueProcessId);
-}
-
-// Every row numbered 1, 2, … in order, each with a PID and, but for children of the test caught
-// while they start (Wine's snapshot has no name for them yet), a name.
+// Rows numbered 1, 2, … each with a PID and, but for children of the test caught while they start
+// (Wine's snapshot has no name for them yet), a name.
 void ExpectWholeRows(const ui::CListCtrl& list) {
-  const std::wstring own = std::to_wstring(::GetCurrentProcessId());
-  int n = list.GetItemCount();
-  for (int i = 0; i < n; ++i) {
-    ASSERT_EQ(list.GetItemText(i, kId), std::to_wstring(i + 1));
-    ASSERT_FALSE(list.GetItemText(i, kPid).empty()) << "row " << i;
-    if (list.GetItemText(i, kParent) != own) {
-      ASSERT_FALSE(list.GetItemText(i, kName).empty()) << "row " << i;
-    }
+  for (int i = 0, n = list.GetItemCount(); i < n; ++i) {
+    ASSERT_EQ(list.GetItemText(i, 0), std::to_wstring(i + 1));
+    ASSERT_FALSE(list.GetItemText(i, Tab::kPid).empty()) << "row " << i;
+    const bool starting = list.GetItemText(i, Tab::kParent) == std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(starting || !list.GetItemText(i, Tab::kName).empty()) << "row " << i;
   }
 }
 
+// Module rows numbered 1, 2, … from the given executable, kernel32.dll among them.
+void ExpectModules(const ui::CListCtrl& modules, const std::wstring& exe) {
+  bool kernel32 = false;
+  for (int i = 0, n = modules.GetItemCount(); i < n; ++i) {
+    ASSERT_EQ(modules.GetItemText(i, 0), std::to_wstring(i + 1));
+    kernel32 |= wt::SamePath(modules.GetItemText(i, Tab::kModuleName), L"kernel32.dll");
+  }
+  EXPECT_TRUE(kernel32);
+  EXPECT_TRUE(wt::SamePath(modules.GetItemText(0, Tab::kModulePath), exe)) << modules.GetItemText(0, 2);
+}
 }  // namespace
 
-TEST(ProcessList, ShowsTheTestProcessAndItsChildWithNamePidParentAndPath) {
+// A child's row, then its modules on a click; no selection and PID 0 list those of the program
+// itself, a process that is gone none, and a refill of the process list keeps them. Rows stay whole
+// while processes come and go.
+TEST(ProcessList, ShowsTheProcessesAndOnAClickTheirModules) {
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
-  wt::ProcessTab t;
-  CProcessPage& page = t.page;
-  const ui::CListCtrl& list = t.list;
-  page.RefreshProcessList();
-  ExpectWholeRows(list);
-
-  const std::wstring ownPid = std::to_wstring(::GetCurrentProcessId());
-  int own = wt::FindRow(list, kPid, ownPid);
-  ASSERT_GE(own, 0);
-  const std::wstring ownPath = wt::OwnPath();
-  EXPECT_EQ(list.GetItemText(own, kName), ownPath.substr(ownPath.find_last_of(L'\\') + 1));
-  EXPECT_EQ(list.GetItemText(own, kParent), std::to_wstring(OwnParentPid()));
-  EXPECT_TRUE(wt::SamePath(list.GetItemText(own, kPath), ownPath)) << list.GetItemText(own, kPath);
-
-  int row = wt::FindRow(list, kPid, std::to_wstring(child.pid()));
+  bool loaded = false;  // the child's modules are all there once its loader has mapped kernel32.dll
+  for (int i = 0; i < 250 && !loaded; ++i, ::Sleep(20)) {
+    ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, child.pid()));
+    MODULEENTRY32W me{};
+    me.dwSize = sizeof(me);
+    for (BOOL ok = snap && ::Module32FirstW(snap.get(), &me); ok && !loaded; ok = ::Module32NextW(snap.get(), &me))
+      loaded = wt::SamePath(me.szModule, L"kernel32.dll");
+  }
+  ASSERT_TRUE(loaded);
+  Tab t;
+  wt::MessageLog log;
+  int row = t.RowOf(child.pid());
+  ExpectWholeRows(t.list);
   ASSERT_GE(row, 0);
-  EXPECT_EQ(list.GetItemText(row, kName), L"wardlet_child.exe");
-  EXPECT_EQ(list.GetItemText(row, kParent), ownPid);
-  EXPECT_TRUE(wt::SamePath(list.GetItemText(row, kPath), wt::ChildExe())) << list.GetItemText(row, kPath);
-  EXPECT_GE(std::stoi(list.GetItemText(row, kThreads)), 1);
-  EXPECT_EQ(list.GetItemText(row, kPriority), L"标准");
-}
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kName), L"wardlet_child.exe");
+  EXPECT_EQ(t.list.GetItemText(row, Tab::kParent), std::to_wstring(::GetCurrentProcessId()));
+  EXPECT_TRUE(wt::SamePath(t.list.GetItemText(row, Tab::kPath), wt::ChildExe())) << t.list.GetItemText(row, 9);
+  EXPECT_EQ(t.list.GetItemText(row, 6), L"标准");  // priority
 
-TEST(ProcessList, ProcessesEndingDuringARefreshLeaveWholeRows) {
-  wt::ProcessTab t;
-  CProcessPage& page = t.page;
-  const ui::CListCtrl& list = t.list;
+  t.Click(row);
+  ExpectModules(t.modules, wt::ChildExe());
+  t.page.RefreshProcessList();
+  ExpectModules(t.modules, wt::ChildExe());
+  int idle = wt::FindRow(t.list, Tab::kPid, L"0");
+  if (idle < 0) t.list.SetItemText(idle = 0, Tab::kPid, L"0");  // where the system lists no PID 0
+  for (int clicked : {-1, idle}) {
+    t.modules.InsertItem(0, L"stale");
+    t.Click(clicked);
+    ExpectModules(t.modules, wt::OwnPath());
+  }
+  int own = t.RowOf(::GetCurrentProcessId());
+  t.list.SetItemText(own, Tab::kPid, L"-5");  // no such process
+  t.Click(own);
+  EXPECT_EQ(t.modules.GetItemCount(), 0);
+
   // Another thread starts short-lived children and ends some at once, so that processes vanish
   // between the snapshot and the opening of each row.
   std::atomic<bool> stop{false};
-  std::atomic<int> started{0};
   std::thread churn([&] {
-    const std::wstring exe = wt::Quoted(wt::ChildExe());
     for (int i = 0; !stop; ++i) {
-      wt::Child child(exe + L" sleep " + std::to_wstring(i % 20));
-      if (child.started()) ++started;
-      if (i % 3 == 0) ::TerminateProcess(child.pi.hProcess, 1);
-      else ::WaitForSingleObject(child.pi.hProcess, 50);
+      wt::Child c(wt::Quoted(wt::ChildExe()) + L" sleep " + std::to_wstring(i % 20));
+      if (i % 3 == 0) ::TerminateProcess(c.pi.hProcess, 1);
+      else ::WaitForSingleObject(c.pi.hProcess, 50);
     }
   });
-  wt::MessageLog log;
   for (int i = 0; i < 40; ++i) {
-    page.RefreshProcessList();
-    ExpectWholeRows(list);
-    EXPECT_GE(wt::FindRow(list, kPid, std::to_wstring(::GetCurrentProcessId())), 0);
+    EXPECT_GE(t.RowOf(::GetCurrentProcessId()), 0);
+    ExpectWholeRows(t.list);
   }
   stop = true;
   churn.join();
-  EXPECT_GT(started.load(), 5);
   EXPECT_TRUE(log.entries.empty());
+}
+
+TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
+  Tab t;
+  wt::MenuChooser menu;
+  t.Click(-1);  // lists the program's own modules
+  ASSERT_GT(t.modules.GetItemCount(), 0);
+  wt::RightClickRow(t.page, t.list, -1);
+  wt::RightClickRow(t.page, t.modules, -1);
+  EXPECT_EQ(menu.opened, 0);
+
+  // A row of the given PID, parent PID and path cells, right-clicked.
+  auto open = [&](const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
+    int row = t.list.InsertItem(0, L"0");
+    t.list.SetItemText(row, Tab::kPid, pid);
+    t.list.SetItemText(row, Tab::kParent, parent);
+    t.list.SetItemText(row, Tab::kPath, path);
+    wt::RunRowCommand(t.page, t.list, row, 0, &menu);
+  };
+  open(L"1234", L"56", L"");
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_PROCESS));
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH}));
+  open(L"4", L"0", L"C:\\x.exe");  // a child of the idle process
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
+
+  wt::RunRowCommand(t.page, t.modules, 0, 0, &menu);
+  EXPECT_EQ(menu.opened, 3);
+  EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_MODULE));
+  EXPECT_TRUE(menu.greyed.empty());
 }

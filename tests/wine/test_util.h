@@ -1,20 +1,29 @@
-// Helpers the Wine tests share: catching message boxes, shell requests and row menus, driving
-// the real main dialog and its lists with messages.
+// Helpers the Wine tests share: catching message boxes, shell requests, file dialogs and row menus,
+// driving the real main dialog and its lists with messages, child processes and temporary files.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/wardlet_dlg.h"
 #include "common/listpage.h"
 #include "common/shell.h"
 #include "ui/controls.h"
+#include "ui/filedialog.h"
 #include "ui/msgbox.h"
+
+namespace common {
+inline auto Tie(const ShellRequest& r) { return std::tie(r.owner, r.verb, r.file, r.parameters, r.show, r.properties); }
+inline bool operator==(const ShellRequest& a, const ShellRequest& b) { return Tie(a) == Tie(b); }
+void PrintTo(const ShellRequest& r, std::ostream* os);
+}  // namespace common
 
 namespace wt {
 
@@ -27,40 +36,58 @@ struct MessageLog {
     bool operator==(const Entry&) const = default;
   };
   std::vector<Entry> entries;
-  MessageLog();
-  ~MessageLog();
-  MessageLog(const MessageLog&) = delete;
-  MessageLog& operator=(const MessageLog&) = delete;
-  bool Has(const std::wstring& text) const;
+  MessageLog() {
+    ui::SetMessageHook([this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+      entries.push_back({owner, text, caption, style});
+      return IDOK;
+    });
+  }
+  ~MessageLog() { ui::SetMessageHook(nullptr); }
+  bool Has(const std::wstring& text) const {
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.text == text; });
+  }
 };
+using Messages = std::vector<MessageLog::Entry>;  // EXPECT_EQ(log.entries, Shown(...))
+inline Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+  return {{owner, text, caption, style}};
+}
+void PrintTo(const MessageLog::Entry& e, std::ostream* os);
 
 // Records shell requests instead of starting programs.
 struct ShellLog {
   std::vector<common::ShellRequest> requests;
-  ShellLog();
-  ~ShellLog();
-  ShellLog(const ShellLog&) = delete;
-  ShellLog& operator=(const ShellLog&) = delete;
+  ShellLog() { common::SetShellHook([this](const common::ShellRequest& r) { requests.push_back(r); }); }
+  ~ShellLog() { common::SetShellHook(nullptr); }
 };
 
-// Answers row menus: records the menu's state and chooses `command` (0 dismisses it).
+// Answers the file dialog with a path, or cancels it when there is none; records what it asked.
+struct FileAnswer {
+  std::wstring filter, title;
+  int asked = 0;
+  explicit FileAnswer(std::optional<std::wstring> answer) {
+    ui::SetFileDialogHook([this, answer](const std::wstring& f, const std::wstring& t, std::wstring& path) {
+      filter = f;
+      title = t;
+      ++asked;
+      if (answer) path = *answer;
+      return answer.has_value();
+    });
+  }
+  ~FileAnswer() { ui::SetFileDialogHook(nullptr); }
+};
+
+// Answers row menus: records the last menu's state and chooses `command` (0 dismisses it).
 struct MenuChooser {
   UINT command = 0;
   UINT lastMenuId = 0;
   int opened = 0;
-  std::vector<UINT> greyed;   // commands shown greyed at the last opening
-  std::vector<UINT> checked;  // commands shown checked at the last opening
-  std::vector<UINT> items;    // every command of the last pop-up, nested pop-ups included
+  std::vector<UINT> greyed, checked;
+  std::vector<UINT> items;  // every command, nested pop-ups included
   explicit MenuChooser(UINT cmd = 0);
-  ~MenuChooser();
-  MenuChooser(const MenuChooser&) = delete;
-  MenuChooser& operator=(const MenuChooser&) = delete;
-  bool IsGreyed(UINT id) const;
-  bool IsChecked(UINT id) const;
+  ~MenuChooser() { common::SetMenuHook(nullptr); }
+  bool IsGreyed(UINT id) const { return std::find(greyed.begin(), greyed.end(), id) != greyed.end(); }
+  bool IsChecked(UINT id) const { return std::find(checked.begin(), checked.end(), id) != checked.end(); }
 };
-
-// Handles pending messages of this thread for about ms milliseconds (at least once).
-void Pump(DWORD ms = 0);
 
 // The real main dialog, created modeless without the fade-in; destroyed at the end.
 class MainDialog {
@@ -68,14 +95,35 @@ class MainDialog {
   MainDialog();
   ~MainDialog();
   CWardletDlg& dlg() { return *m_dlg; }
-  // Selects a tab as a user click would (TCN_SELCHANGE reaches the main dialog).
-  void SelectTab(int index);
+  void SelectTab(int index);  // as a user click does (TCN_SELCHANGE)
 
  private:
   std::unique_ptr<CWardletDlg> m_dlg;
 };
 
-// The main dialog's process page with its two lists, and the cells the tests read.
+// Row helpers on a list control.
+inline int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text) {
+  for (int i = 0, n = list.GetItemCount(); i < n; ++i)
+    if (list.GetItemText(i, column) == text) return i;
+  return -1;
+}
+inline std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row) {
+  std::vector<std::wstring> cells;
+  for (int c = 0, n = list.GetColumnCount(); c < n; ++c) cells.push_back(list.GetItemText(row, c));
+  return cells;
+}
+inline void SelectRow(const ui::CListCtrl& list, int row) {
+  list.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (row >= 0) list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+// Sends the list's NM_CLICK / NM_RCLICK notification for row (-1: empty area) to its page.
+void ClickRow(HWND page, const ui::CListCtrl& list, int row);
+void RightClickRow(HWND page, const ui::CListCtrl& list, int row);
+// Selects row, right-clicks it and chooses command; a test that holds a MenuChooser must pass it
+// as seen (another one would end its hook).
+void RunRowCommand(HWND page, const ui::CListCtrl& list, int row, UINT command, MenuChooser* seen = nullptr);
+
+// The main dialog's process page with its two lists.
 struct ProcessTab {
   static constexpr int kName = 1, kPid = 3, kParent = 4, kPath = 9;  // process list
   static constexpr int kModuleName = 1, kModulePath = 2;             // module list
@@ -83,20 +131,15 @@ struct ProcessTab {
   CProcessPage& page = main.dlg().m_processPage;
   const ui::CListCtrl& list = page.ProcessList();
   const ui::CListCtrl& modules = page.ModuleList();
-  int RowOf(DWORD pid);   // the process's row after a refill; -1 when none
-  void Click(int row);    // selects the row and clicks it (-1: the empty area), as the user does
+  int RowOf(DWORD pid) {  // after a refill; -1 when none
+    page.RefreshProcessList();
+    return FindRow(list, kPid, std::to_wstring(pid));
+  }
+  void Click(int row) {  // selects the row and clicks it (-1: the empty area)
+    SelectRow(list, row);
+    ClickRow(page, list, row);
+  }
 };
-
-// Row helpers on a list control.
-int FindRow(const ui::CListCtrl& list, int column, const std::wstring& text);
-std::vector<std::wstring> RowTexts(const ui::CListCtrl& list, int row);
-void SelectRow(const ui::CListCtrl& list, int row);
-// Sends the list's NM_CLICK / NM_RCLICK notification for row (-1: empty area) to its page.
-void ClickRow(HWND page, const ui::CListCtrl& list, int row);
-void RightClickRow(HWND page, const ui::CListCtrl& list, int row);
-// Selects row, right-clicks it and chooses command from the menu; seen, if given, records the
-// menu. A test that holds a MenuChooser must pass it: another one would end its hook.
-void RunRowCommand(HWND page, const ui::CListCtrl& list, int row, UINT command, MenuChooser* seen = nullptr);
 
 // The main dialog showing one of its list pages (the dialog's member, the tab's index).
 template <class Page>
@@ -105,17 +148,14 @@ struct PageTab {
   Page& page;
   const ui::CListCtrl& list;
   PageTab(Page CWardletDlg::*member, int tab) : page(main.dlg().*member), list(page.List()) { main.SelectTab(tab); }
-  // Selects the row and chooses command from its menu (0: none); seen, if given, records the menu.
   void Run(int row, UINT command, MenuChooser* seen = nullptr) { RunRowCommand(page, list, row, command, seen); }
-  void Click(int row) {  // selects the row and clicks it (-1: the empty area), as the user does
+  void Click(int row) {
     SelectRow(list, row);
     ClickRow(page, list, row);
   }
 };
 
-// Folder of the test binary (the helper programs stand beside it), with a trailing backslash.
-std::wstring ExeDir();
-// A fresh, empty folder under the temporary directory; removed with all it holds by the destructor.
+// A fresh folder under the temporary directory, removed with all it holds at the end.
 class TempDir {
  public:
   TempDir();
@@ -125,60 +165,54 @@ class TempDir {
   std::wstring m_path;
 };
 
-// Starts a program (command line) and returns its process information; the handles are owned.
+// A started program (command line); ended at the end if it still runs.
 struct Child {
   PROCESS_INFORMATION pi{};
-  explicit Child(const std::wstring& commandLine);
-  ~Child();  // ends the process if it still runs
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
+  explicit Child(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    std::wstring cmd = commandLine;
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) pi = {};
+  }
+  ~Child() {
+    if (!pi.hProcess) return;
+    if (::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(pi.hProcess, 0);
+    ::WaitForSingleObject(pi.hProcess, 5000);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+  }
   bool started() const { return pi.hProcess != nullptr; }
   DWORD pid() const { return pi.dwProcessId; }
 };
 
-// Deletes a registry key tree when the test ends (it may or may not exist).
-struct KeyCleanup {
-  HKEY root;
-  std::wstring path;
-  KeyCleanup(HKEY r, std::wstring p);
-  ~KeyCleanup();
-};
-
-// The list of one message, to compare with a log's entries: EXPECT_EQ(log.entries, Shown(...)).
-using Messages = std::vector<MessageLog::Entry>;
-Messages Shown(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style);
-void PrintTo(const MessageLog::Entry& e, std::ostream* os);  // readable in failure messages
-
-// Answers the file dialog with a path, or cancels it when there is none; records what it asked.
-struct FileAnswer {
-  std::wstring filter, title;
-  int asked = 0;
-  explicit FileAnswer(std::optional<std::wstring> answer);
-  ~FileAnswer();
-  FileAnswer(const FileAnswer&) = delete;
-  FileAnswer& operator=(const FileAnswer&) = delete;
-};
-
-// A plain hidden window, for owning message boxes; destroyed at the end.
+// A hidden window, for owning message boxes.
 struct OwnerWindow {
-  HWND hwnd;
-  OwnerWindow();
-  ~OwnerWindow();
-  OwnerWindow(const OwnerWindow&) = delete;
-  OwnerWindow& operator=(const OwnerWindow&) = delete;
+  HWND hwnd = ::CreateWindowW(L"STATIC", L"owner", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ~OwnerWindow() { ::DestroyWindow(hwnd); }
 };
 
-std::wstring ClipboardText();      // the Unicode text on the clipboard; "<no text>" when none
-std::string ClipboardAnsiText();   // the system's ANSI form of it
-std::wstring OwnPath();            // path of the test binary
-std::wstring ChildExe();           // tests/programs/wardlet_child.exe beside it
-std::wstring Quoted(const std::wstring& path);
-bool SamePath(const std::wstring& a, const std::wstring& b);  // equal but for case
-bool FileExists(const std::wstring& path);
-bool WriteText(const std::wstring& path, const std::string& text);  // creates or replaces the file
-std::string ReadText(const std::wstring& path);                      // "(missing)" when it cannot be read
+inline std::wstring OwnPath() {  // path of the test binary
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+inline std::wstring ExeDir() { return OwnPath().substr(0, OwnPath().find_last_of(L'\\') + 1); }  // with a backslash
+inline std::wstring ChildExe() { return ExeDir() + L"wardlet_child.exe"; }
+inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+inline bool SamePath(const std::wstring& a, const std::wstring& b) {  // equal but for case
+  return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+inline bool FileExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 // Copies wardlet_child.exe into dir under name; returns the copy's path, empty on failure.
-std::wstring CopyChild(const TempDir& dir, const std::wstring& name);
+inline std::wstring CopyChild(const TempDir& dir, const std::wstring& name) {
+  std::wstring to = dir.path() + name;
+  return ::CopyFileW(ChildExe().c_str(), to.c_str(), FALSE) ? to : L"";
+}
+std::wstring ClipboardText();                                        // Unicode text; "<no text>" when none
+bool WriteText(const std::wstring& path, const std::string& text);  // creates or replaces the file
+std::string ReadText(const std::wstring& path);                      // "(missing)" when unreadable
 // Sorted names in dir that start with "Morvane" (the temporary names of force deletion).
 std::vector<std::wstring> TempNamesIn(const std::wstring& dir);
 
