@@ -204,11 +204,11 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_AUTORUN));
   EXPECT_EQ(shell.requests,
             (std::vector<common::ShellRequest>{
-                {nullptr, L"open", L"Explorer.exe", L"/select,\"" + file + L"\"", SW_SHOWDEFAULT, false},
+                {nullptr, L"open", wt::WindowsProgram(L"Explorer.exe"), L"/select,\"" + file + L"\"", SW_SHOWDEFAULT, false},
                 {nullptr, L"properties", file, L"", SW_SHOW, true},
                 {p.page, L"open", L"https://www.google.com/search?hl=zh-CN&q=WardletT%20a%20b%26c", L"",
                  SW_SHOWMAXIMIZED, false},
-                {nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+                {nullptr, L"open", wt::WindowsProgram(L"Regedit.exe"), L"", SW_SHOWMAXIMIZED, false}}));
   EXPECT_EQ(rt::ReadString(kUser, regeditKey, L"Lastkey"), kUserRun);
   EXPECT_TRUE(messages.entries.empty());
 

@@ -142,7 +142,7 @@ TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   EXPECT_GE(p.Row(L"wardlet_t_later.exe"), 0);
   p.Run(p.Row(L"wardlet_t_keep.exe"), IDM_IFEO_REGEDIT);
   EXPECT_EQ(shell.requests,
-            (std::vector<common::ShellRequest>{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+            (std::vector<common::ShellRequest>{{nullptr, L"open", wt::WindowsProgram(L"Regedit.exe"), L"", SW_SHOWMAXIMIZED, false}}));
   EXPECT_EQ(rt::ReadString(HKEY_CURRENT_USER, regeditKey, L"Lastkey"),
             L"HKEY_LOCAL_MACHINE\\" + kIfeo + L"\\wardlet_t_keep.exe");
 }

@@ -145,7 +145,7 @@ TEST(ShellActions, ProcessAndModuleCommandsHandPathsAndNamesToTheShellAndClipboa
     EXPECT_EQ(seen.lastMenuId, m.menu);
     EXPECT_TRUE(seen.greyed.empty());
     EXPECT_EQ(shell.requests, (Requests{{nullptr, L"properties", path, L"", SW_SHOW, true},
-                                        {nullptr, L"open", L"Explorer.exe", L"/select,\"" + path + L"\"",
+                                        {nullptr, L"open", wt::WindowsProgram(L"Explorer.exe"), L"/select,\"" + path + L"\"",
                                          SW_SHOWMAXIMIZED, false},
                                         {t.page, L"open", L"https://www.google.com/search?hl=zh-CN&q="
                                                           L"wardlet%20a%26b%2Cc.exe", L"", SW_SHOWMAXIMIZED, false}}));
@@ -206,5 +206,5 @@ TEST(ShellActions, RegeditStartsAllTheSameWhenItsSettingsAreMissing) {
   common::OpenKeyInRegedit(owner.hwnd, L"HKEY_LOCAL_MACHINE\\Software");
   EXPECT_FALSE(rt::KeyExists(HKEY_CURRENT_USER, kRegedit));
   EXPECT_EQ(log.entries, wt::Shown(owner.hwnd, L"注册表打开失败", L"错误", MB_ICONERROR));
-  EXPECT_EQ(shell.requests, (Requests{{nullptr, L"open", L"Regedit.exe", L"", SW_SHOWMAXIMIZED, false}}));
+  EXPECT_EQ(shell.requests, (Requests{{nullptr, L"open", wt::WindowsProgram(L"Regedit.exe"), L"", SW_SHOWMAXIMIZED, false}}));
 }

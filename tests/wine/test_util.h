@@ -198,6 +198,12 @@ inline std::wstring OwnPath() {  // path of the test binary
 }
 inline std::wstring ExeDir() { return OwnPath().substr(0, OwnPath().find_last_of(L'\\') + 1); }  // with a backslash
 inline std::wstring ChildExe() { return ExeDir() + L"wardlet_child.exe"; }
+// A program of the Windows directory by its full path, as the shell actions start it.
+inline std::wstring WindowsProgram(const std::wstring& name) {
+  wchar_t dir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\" + name;
+}
 inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 inline bool SamePath(const std::wstring& a, const std::wstring& b) {  // equal but for case
   return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
