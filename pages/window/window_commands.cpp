@@ -45,6 +45,12 @@ void CWindowPage::ApplyWindowOpacity() {
   FARPROC proc = user32 ? ::GetProcAddress(user32, "SetLayeredWindowAttributes") : nullptr;
   if (!proc) return;  // no layered windows on this system: the window is left as it is
   auto setLayered = reinterpret_cast<SetLayeredFn>(reinterpret_cast<void*>(proc));
+  // Changing the style waits for the window's thread: a window that does not answer a probe
+  // within a second (hung, or made so on purpose) is left as it is rather than freezing the tool.
+  DWORD_PTR ignored = 0;
+  if (::GetWindowThreadProcessId(target, nullptr) != ::GetCurrentThreadId() &&
+      !::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 1000, &ignored))
+    return;
   ::SetWindowLongW(target, GWL_EXSTYLE, ::GetWindowLongW(target, GWL_EXSTYLE) | WS_EX_LAYERED);
   setLayered(target, 0, static_cast<BYTE>(m_nOpacity), LWA_ALPHA);
 }

@@ -79,27 +79,36 @@ TEST(LiveSources, WindowsDestroyedDuringARefreshHideNoOtherWindow) {
   EXPECT_EQ(missed, 0) << "refreshes that lost a window below the destroyed ones";
 }
 
-// A window of another program that stops answering: showing, hiding, pinning and closing it do not
-// wait for it (closing gives up after a bounded wait and refreshes), and the window, still there,
-// stays listed.
+// A window of another program that stops answering: showing, hiding, pinning, fading and closing
+// it do not wait for it (closing gives up after a bounded wait and refreshes), and the window,
+// still there, stays listed. A window of another program that answers is faded as ever.
 TEST(LiveSources, WindowCommandsDoNotWaitForAWindowThatDoesNotAnswer) {
   const std::wstring title = L"WardletHung" + std::to_wstring(::GetCurrentProcessId());
   wt::Child child(wt::Quoted(wt::ExeDir() + L"wardlet_hung_window.exe") + L" " + title + L" 20000");
-  ASSERT_TRUE(child.started());
-  HWND hung = nullptr;
-  for (int i = 0; i < 500 && !hung; ++i, ::Sleep(10)) hung = ::FindWindowW(L"Static", title.c_str());
-  ASSERT_TRUE(hung);
+  wt::Child answering(wt::Quoted(wt::ExeDir() + L"wardlet_window_child.exe") + L" WardletAnswering " + title);
+  ASSERT_TRUE(child.started() && answering.started());
+  HWND hung = nullptr, other = nullptr;
+  for (int i = 0; i < 500 && !(hung && other); ++i, ::Sleep(10)) {
+    hung = ::FindWindowW(L"Static", title.c_str());
+    other = ::FindWindowW(L"WardletAnswering", title.c_str());
+  }
+  ASSERT_TRUE(hung && other);
   wt::PageTab<CWindowPage> t(&CWardletDlg::m_windowPage, 1);
-  const std::wstring cell = std::to_wstring(reinterpret_cast<std::intptr_t>(hung));
-  const int row = wt::FindRow(t.list, 1, cell);
+  const auto cell = [](HWND w) { return std::to_wstring(reinterpret_cast<std::intptr_t>(w)); };
+  t.Run(wt::FindRow(t.list, 1, cell(other)), IDM_WINDOW_TRANSPARENT);
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  EXPECT_TRUE(::GetLayeredWindowAttributes(other, nullptr, &alpha, &flags) && alpha == 120);
+
+  const int row = wt::FindRow(t.list, 1, cell(hung));
   ASSERT_GE(row, 0);
   EXPECT_EQ(t.list.GetItemText(row, 3), title);
   for (UINT command : {IDM_WINDOW_HIDE, IDM_WINDOW_SHOW, IDM_WINDOW_MINIMIZE, IDM_WINDOW_NORMAL, IDM_WINDOW_MAXIMIZE,
-                       IDM_WINDOW_TOPMOST}) {
+                       IDM_WINDOW_TOPMOST, IDM_WINDOW_TRANSPARENT}) {
     t.Run(row, command);
     EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "command " << command << " waited for the window";
   }
   t.Run(row, IDM_WINDOW_CLOSE);
-  EXPECT_GE(wt::FindRow(t.list, 1, cell), 0);
+  EXPECT_GE(wt::FindRow(t.list, 1, cell(hung)), 0);
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "the program ended meanwhile";
 }
