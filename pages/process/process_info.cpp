@@ -41,6 +41,8 @@ std::optional<std::wstring> QueryImageName(DWORD pid) {
   DWORD size = static_cast<DWORD>(path.size());
   if (!query(process.get(), 0, path.data(), &size) || size == 0) return std::nullopt;
   path.resize(size);
+  // Pseudo-processes such as "Registry" answer with a bare name, which is no file to act on.
+  if (path.find(L'\\') == std::wstring::npos) return std::nullopt;
   return path;
 }
 
