@@ -77,7 +77,8 @@ void CProcessPage::FillModuleList() {
     for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me), ++row) {
       common::InsertNumberedRow(m_listModule, row);
       m_listModule.SetItemText(row, kModuleNameColumn, me.szModule);
-      m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(me.szExePath));
+      if (auto path = process::ModulePath(me))
+        m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(*path));
     }
   }
   common::EndListRefill(m_listModule);
