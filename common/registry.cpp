@@ -27,6 +27,27 @@ constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
 constexpr LONG kStatusNoMoreEntries = static_cast<LONG>(0x8000001A);
 constexpr LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
 
+// Room for the longest name the registry takes, and its terminator.
+constexpr DWORD kMaxNameChars = 16384;
+// Walks over a key that keeps changing are given up after this many.
+constexpr int kWalks = 8;
+
+// What tells that a key changed: its subkey count and its last write time.
+struct KeyState {
+  bool read = false;
+  DWORD subkeys = 0;
+  FILETIME written{};
+};
+KeyState StateOf(HKEY key) {
+  KeyState s;
+  s.read = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &s.subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, &s.written) == ERROR_SUCCESS;
+  return s;
+}
+bool Unchanged(const KeyState& a, const KeyState& b) {
+  return a.read && b.read && a.subkeys == b.subkeys && ::CompareFileTime(&a.written, &b.written) == 0;
+}
+
 bool TooSmall(LONG status) { return status == kStatusBufferOverflow || status == kStatusBufferTooSmall; }
 
 // KEY_VALUE_FULL_INFORMATION: the name follows the fixed part, the data stands at DataOffset.
@@ -61,6 +82,24 @@ std::wstring KernelKeyName(HKEY key) {
     buf.resize(needed / sizeof(ULONG) + 1);
   }
   return {};
+}
+
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+  std::vector<std::wstring> gathered;
+  std::vector<wchar_t> buf(kMaxNameChars);
+  for (int walk = 0; walk < kWalks; ++walk) {
+    const KeyState before = StateOf(key);
+    std::vector<std::wstring> names;
+    for (DWORD index = 0;; ++index) {
+      DWORD len = static_cast<DWORD>(buf.size());
+      LONG e = ::RegEnumKeyExW(key, index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.subkeys)) break;
+      if (e == ERROR_SUCCESS) names.emplace_back(buf.data(), len);
+    }
+    MergeNames(gathered, names);
+    if (Unchanged(before, StateOf(key))) break;
+  }
+  return gathered;
 }
 
 LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
