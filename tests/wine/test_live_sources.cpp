@@ -151,3 +151,43 @@ TEST(LiveSources, ImageKeysAddedAndRemovedDuringARefreshHideNoOtherKey) {
   ::RegDeleteKeyW(parent.get(), steady.c_str());
   EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a key after the ones added and removed";
 }
+
+// The same for the values of a Run key on the startup-item page: values added and removed before a
+// steady one during each refresh hide it in none and double it in none.
+TEST(LiveSources, RunValuesAddedAndRemovedDuringARefreshHideNoOtherValue) {
+  ui::CRegKey run;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, run.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring steady = L"wardlet_t_steady";
+  const wchar_t command[] = L"C:\\steady.exe";
+  auto set = [&](const std::wstring& name) {
+    ::RegSetValueExW(run.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command));
+  };
+  auto churnName = [](int i) { return L"0wardlet_t_churn" + std::to_wstring(i % 8); };
+  for (int i = 0; i < 8; ++i) set(churnName(i));
+  set(steady);
+  std::atomic<bool> stop{false};
+  std::atomic<int> churned{0};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i, ++churned) {
+      if ((i / 8) % 2 == 0) ::RegDeleteValueW(run.get(), churnName(i).c_str());
+      else set(churnName(i));
+    }
+  });
+  while (churned < 16) ::Sleep(1);
+
+  wt::PageTab<CAutorunPage> t(&CWardletDlg::m_autorunPage, 3);
+  int wrong = 0;
+  for (int i = 0; i < 30; ++i) {
+    t.page.RefreshAutorunList();
+    int rows = 0;
+    for (int r = 0, n = t.list.GetItemCount(); r < n; ++r) rows += t.list.GetItemText(r, 1) == steady;
+    if (rows != 1) ++wrong;
+  }
+  stop = true;
+  churn.join();
+  for (int i = 0; i < 8; ++i) ::RegDeleteValueW(run.get(), churnName(i).c_str());
+  ::RegDeleteValueW(run.get(), steady.c_str());
+  EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a value after the ones added and removed";
+}
