@@ -68,8 +68,10 @@ void CProcessPage::FillModuleList() {
   const DWORD pid = SelectedPid(*this);
   process::EnableDebugPrivilege(m_hWnd);
   common::BeginListRefill(m_listModule);
-  // PID 0 (no row selected, or the idle process) snapshots the program's own process.
-  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+  // PID 0 (no row selected, or the idle process) snapshots the program's own process. The 64-bit
+  // build asks for the 32-bit modules of a 32-bit process too; without them it would list only the
+  // few 64-bit modules that run it, and none of the libraries it loaded.
+  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid));
   if (snap) {
     MODULEENTRY32W me{};
     me.dwSize = sizeof(me);
