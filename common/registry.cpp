@@ -1,6 +1,7 @@
 // Registry values through the native interface where the string APIs fall short.
 #include "common/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ui/text.h"
@@ -26,6 +27,32 @@ constexpr ULONG kKeyValueFullInformation = 1;
 constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
 constexpr LONG kStatusNoMoreEntries = static_cast<LONG>(0x8000001A);
 constexpr LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+
+// Room for the longest name the registry takes, and its terminator.
+constexpr DWORD kMaxNameChars = 16384;
+// Walks over a key that keeps changing are given up after this many.
+constexpr int kWalks = 32;
+
+// What tells that a key changed: its subkey and value counts and its last write time.
+struct KeyState {
+  bool read = false;
+  DWORD subkeys = 0, values = 0;
+  FILETIME written{};
+};
+KeyState StateOf(HKEY key) {
+  KeyState s;
+  s.read = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &s.subkeys, nullptr, nullptr, &s.values, nullptr,
+                              nullptr, nullptr, &s.written) == ERROR_SUCCESS;
+  return s;
+}
+// A listing is settled when the key did not change during a walk that met the same names as the
+// walk before it. The write time alone cannot tell: it moves in steps of a clock tick, within which
+// a name can be added and another removed.
+bool Settled(const KeyState& before, const KeyState& after, const std::vector<std::wstring>& previous,
+             const std::vector<std::wstring>& names) {
+  return before.read && after.read && before.subkeys == after.subkeys && before.values == after.values &&
+         ::CompareFileTime(&before.written, &after.written) == 0 && previous == names;
+}
 
 bool TooSmall(LONG status) { return status == kStatusBufferOverflow || status == kStatusBufferTooSmall; }
 
@@ -63,6 +90,25 @@ std::wstring KernelKeyName(HKEY key) {
   return {};
 }
 
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+  std::vector<std::wstring> gathered, previous;
+  std::vector<wchar_t> buf(kMaxNameChars);
+  for (int walk = 0; walk < kWalks; ++walk) {
+    const KeyState before = StateOf(key);
+    std::vector<std::wstring> names;
+    for (DWORD index = 0;; ++index) {
+      DWORD len = static_cast<DWORD>(buf.size());
+      LONG e = ::RegEnumKeyExW(key, index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.subkeys)) break;
+      if (e == ERROR_SUCCESS) names.emplace_back(buf.data(), len);
+    }
+    MergeNames(gathered, names);
+    if (Settled(before, StateOf(key), previous, names)) break;
+    previous = std::move(names);
+  }
+  return gathered;
+}
+
 LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
   std::vector<ULONG> buf(256);
   // The value may grow between the calls: a few retries, each with the size asked for.
@@ -88,6 +134,34 @@ LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
     return ERROR_SUCCESS;
   }
   return ERROR_MORE_DATA;
+}
+
+std::vector<RegValue> Values(HKEY key) {
+  std::vector<std::wstring> order, previous;
+  std::vector<RegValue> latest;
+  for (int walk = 0; walk < kWalks; ++walk) {
+    const KeyState before = StateOf(key);
+    std::vector<std::wstring> names;
+    RegValue value;
+    for (DWORD index = 0;; ++index) {
+      LONG e = EnumValue(key, index, value);
+      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.values)) break;
+      if (e != ERROR_SUCCESS) continue;
+      names.push_back(value.name);
+      auto same = [&value](const RegValue& v) { return v.name == value.name; };
+      if (auto it = std::find_if(latest.begin(), latest.end(), same); it != latest.end()) *it = value;
+      else latest.push_back(value);
+    }
+    MergeNames(order, names);
+    if (Settled(before, StateOf(key), previous, names)) break;
+    previous = std::move(names);
+  }
+  std::vector<RegValue> values;
+  for (const std::wstring& name : order) {
+    auto it = std::find_if(latest.begin(), latest.end(), [&name](const RegValue& v) { return v.name == name; });
+    if (it != latest.end()) values.push_back(std::move(*it));
+  }
+  return values;
 }
 
 LONG QueryValue(HKEY key, const wchar_t* name, RegValue& value) {

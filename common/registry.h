@@ -25,6 +25,17 @@ struct RegValue {
   std::vector<BYTE> data;
 };
 
+// The names of the subkeys of key as one listing. A subkey added or removed during a walk by index
+// shifts the indexes after it, so that the walk misses or doubles another: the walk is taken again
+// until two walks in a row meet the same names with the key unchanged (or a bound is reached), and
+// every name met in any walk is given, each once. A name may belong to a subkey removed meanwhile;
+// opening it then fails.
+std::vector<std::wstring> SubkeyNames(HKEY key);
+
+// The values of key as one listing, names and data whole, walked again likewise: every value met in
+// any walk, each name once, with the data last read.
+std::vector<RegValue> Values(HKEY key);
+
 // The value at index, name and data whole: ERROR_SUCCESS, ERROR_NO_MORE_ITEMS past the last
 // value, or another error for this index.
 LONG EnumValue(HKEY key, DWORD index, RegValue& value);

@@ -99,6 +99,18 @@ std::wstring ShownKeyPath(RegRoot root, const std::wstring& key, const std::wstr
   return RootPrefix(root) + (IsWow64Redirected(kernelName) ? Wow64KeyPath(key) : key);
 }
 
+void MergeNames(std::vector<std::wstring>& gathered, const std::vector<std::wstring>& walk) {
+  std::vector<std::wstring> known;
+  known.reserve(gathered.size() + walk.size());
+  for (const std::wstring& name : gathered) known.push_back(Upper(name));
+  for (const std::wstring& name : walk) {
+    std::wstring u = Upper(name);
+    if (std::find(known.begin(), known.end(), u) != known.end()) continue;
+    known.push_back(std::move(u));
+    gathered.push_back(name);
+  }
+}
+
 bool FirstSighting(std::vector<std::wstring>& seen, const std::wstring& kernelName, bool view64) {
   if (kernelName.empty()) return view64;
   std::wstring u = Upper(kernelName);

@@ -48,4 +48,8 @@ std::wstring ShownKeyPath(RegRoot root, const std::wstring& key, const std::wstr
 // since it might be the same key seen twice.
 bool FirstSighting(std::vector<std::wstring>& seen, const std::wstring& kernelName, bool view64);
 
+// Adds the names of one walk over a key to those gathered from earlier walks: each name once
+// (compared without regard to case, as the registry compares them), in the order first met.
+void MergeNames(std::vector<std::wstring>& gathered, const std::vector<std::wstring>& walk);
+
 }  // namespace common

@@ -34,14 +34,7 @@ void CAutorunPage::ListRunKey(const autorun::RunKey& runKey, REGSAM view, std::v
   std::wstring kernelName = common::KernelKeyName(key.get());
   if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
   const std::wstring path = common::ShownKeyPath(runKey.root, runKey.key, kernelName);
-  DWORD count = 0;  // bounds the walk should every index fail
-  ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                     nullptr, nullptr);
-  common::RegValue value;
-  for (DWORD index = 0;; ++index) {
-    LONG e = common::EnumValue(key.get(), index, value);
-    if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= count)) break;
-    if (e != ERROR_SUCCESS) continue;
+  for (const common::RegValue& value : common::Values(key.get())) {
     int row = m_list.GetItemCount();
     common::InsertNumberedRow(m_list, row);
     m_list.SetItemText(row, 1, common::ShowValueName(value.name));

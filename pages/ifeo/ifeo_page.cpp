@@ -11,8 +11,6 @@
 #include "ui/msgbox.h"
 
 namespace {
-constexpr DWORD kMaxNameChars = 16384;  // the registry's longest name and its terminator
-
 // Creates (or opens) the image key in the 64-bit view, the one the system reads when it starts a
 // program, and sets its "Debugger" value to the marker; other values of the key stay.
 void WriteForbidEntry(const std::wstring& imageName) {
@@ -50,16 +48,8 @@ void CIfeoPage::ListImageKeys(REGSAM view, std::vector<std::wstring>& seen) {
   std::wstring kernelName = common::KernelKeyName(parent.get());
   if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
   const std::wstring parentPath = common::ShownKeyPath(common::RegRoot::LocalMachine, ifeo::kIfeoKey, kernelName);
-  DWORD count = 0;
-  ::RegQueryInfoKeyW(parent.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
-  std::vector<wchar_t> buf(kMaxNameChars);
   common::RegValue debugger;
-  for (DWORD index = 0; index < count; ++index) {
-    DWORD len = kMaxNameChars;
-    if (::RegEnumKeyExW(parent.get(), index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      continue;
-    std::wstring name(buf.data(), len);
+  for (const std::wstring& name : common::SubkeyNames(parent.get())) {
     if (!ifeo::IsListedImageKey(name)) continue;
     ui::CRegKey image;
     if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_READ | view, image.put()) != ERROR_SUCCESS) continue;

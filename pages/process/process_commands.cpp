@@ -68,8 +68,10 @@ void CProcessPage::FillModuleList() {
   const DWORD pid = SelectedPid(*this);
   process::EnableDebugPrivilege(m_hWnd);
   common::BeginListRefill(m_listModule);
-  // PID 0 (no row selected, or the idle process) snapshots the program's own process.
-  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+  // PID 0 (no row selected, or the idle process) snapshots the program's own process. The 64-bit
+  // build asks for the 32-bit modules of a 32-bit process too; without them it would list only the
+  // few 64-bit modules that run it, and none of the libraries it loaded.
+  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid));
   if (snap) {
     MODULEENTRY32W me{};
     me.dwSize = sizeof(me);
@@ -77,7 +79,8 @@ void CProcessPage::FillModuleList() {
     for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me), ++row) {
       common::InsertNumberedRow(m_listModule, row);
       m_listModule.SetItemText(row, kModuleNameColumn, me.szModule);
-      m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(me.szExePath));
+      if (auto path = process::ModulePath(me))
+        m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(*path));
     }
   }
   common::EndListRefill(m_listModule);

@@ -1,7 +1,10 @@
 // Debug privilege, executable path lookup and kernel-style path rewriting.
 #include "pages/process/process_info.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
+
+#include <cwchar>
 
 #include "pages/process/process_rules.h"
 #include "ui/handle.h"
@@ -48,13 +51,28 @@ std::optional<std::wstring> QueryImageName(DWORD pid) {
 
 }  // namespace
 
+std::optional<std::wstring> ModulePath(const MODULEENTRY32W& module) {
+  const size_t n = ::wcsnlen(module.szExePath, MAX_PATH);
+  if (n < MAX_PATH - 1) return std::wstring(module.szExePath, n);
+  ui::CHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, module.th32ProcessID));
+  if (!process) return std::nullopt;
+  std::wstring path(32768, L'\0');
+  const DWORD got =
+      ::GetModuleFileNameExW(process.get(), module.hModule, path.data(), static_cast<DWORD>(path.size()));
+  if (got == 0 || got >= path.size()) return std::nullopt;
+  path.resize(got);
+  return path;
+}
+
 std::optional<std::wstring> FindProcessImagePath(DWORD pid) {
   ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
   if (snap) {
     MODULEENTRY32W me{};
     me.dwSize = sizeof(me);
     for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me)) {
-      if (me.th32ProcessID == pid) return NormalizeImagePath(me.szExePath);
+      if (me.th32ProcessID != pid) continue;
+      if (auto path = ModulePath(me)) return NormalizeImagePath(*path);
+      break;  // a path too long for the entry: the image name the system keeps has it whole
     }
   }
   if (pid == 0) return std::nullopt;  // process 0 is the idle process, with no image

@@ -1,5 +1,6 @@
 // Lists read from sources that change under them: the system's own processes, whose module
-// snapshot a 32-bit program on 64-bit Windows cannot take, and windows destroyed during a refresh.
+// snapshot a 32-bit program on 64-bit Windows cannot take, windows destroyed during a refresh, and
+// registry keys added and removed during one.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "tests/wine/test_util.h"
+#include "ui/handle.h"
 
 namespace {
 
@@ -111,4 +113,90 @@ TEST(LiveSources, WindowCommandsDoNotWaitForAWindowThatDoesNotAnswer) {
   t.Run(row, IDM_WINDOW_CLOSE);
   EXPECT_GE(wt::FindRow(t.list, 1, cell(hung)), 0);
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT) << "the program ended meanwhile";
+}
+
+// Another thread adds and removes image keys that come before a steady one while the IFEO page
+// lists them, so that the indexes of the walk shift under it: every refresh must list the steady
+// key, once.
+TEST(LiveSources, ImageKeysAddedAndRemovedDuringARefreshHideNoOtherKey) {
+  const std::wstring ifeo = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+  const std::wstring steady = L"wardlet_t_steady.exe";
+  ui::CRegKey parent;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ifeo.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, parent.put()),
+            ERROR_SUCCESS);
+  {
+    ui::CRegKey image;
+    ASSERT_EQ(::RegCreateKeyExW(parent.get(), steady.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, image.put(), nullptr),
+              ERROR_SUCCESS);
+    const wchar_t debugger[] = L"C:\\steady.exe";
+    ::RegSetValueExW(image.get(), L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(debugger), sizeof(debugger));
+  }
+  auto churnName = [](int i) { return L"0wardlet_t_churn" + std::to_wstring(i % 8); };
+  std::atomic<bool> stop{false};
+  std::atomic<int> churned{0};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i, ++churned) {
+      if ((i / 8) % 2 == 0) {
+        ui::CRegKey k;
+        ::RegCreateKeyExW(parent.get(), churnName(i).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr);
+      } else {
+        ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
+      }
+    }
+  });
+  while (churned < 16) ::Sleep(1);
+
+  wt::PageTab<CIfeoPage> t(&CWardletDlg::m_ifeoPage, 4);
+  int wrong = 0;
+  for (int i = 0; i < 30; ++i) {
+    t.page.RefreshIfeoList();
+    int rows = 0;
+    for (int r = 0, n = t.list.GetItemCount(); r < n; ++r) rows += t.list.GetItemText(r, 1) == steady;
+    if (rows != 1) ++wrong;
+  }
+  stop = true;
+  churn.join();
+  for (int i = 0; i < 8; ++i) ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
+  ::RegDeleteKeyW(parent.get(), steady.c_str());
+  EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a key after the ones added and removed";
+}
+
+// The same for the values of a Run key on the startup-item page: values added and removed before a
+// steady one during each refresh hide it in none and double it in none.
+TEST(LiveSources, RunValuesAddedAndRemovedDuringARefreshHideNoOtherValue) {
+  ui::CRegKey run;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, run.put(), nullptr),
+            ERROR_SUCCESS);
+  const std::wstring steady = L"wardlet_t_steady";
+  const wchar_t command[] = L"C:\\steady.exe";
+  auto set = [&](const std::wstring& name) {
+    ::RegSetValueExW(run.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof(command));
+  };
+  auto churnName = [](int i) { return L"0wardlet_t_churn" + std::to_wstring(i % 8); };
+  for (int i = 0; i < 8; ++i) set(churnName(i));
+  set(steady);
+  std::atomic<bool> stop{false};
+  std::atomic<int> churned{0};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i, ++churned) {
+      if ((i / 8) % 2 == 0) ::RegDeleteValueW(run.get(), churnName(i).c_str());
+      else set(churnName(i));
+    }
+  });
+  while (churned < 16) ::Sleep(1);
+
+  wt::PageTab<CAutorunPage> t(&CWardletDlg::m_autorunPage, 3);
+  int wrong = 0;
+  for (int i = 0; i < 30; ++i) {
+    t.page.RefreshAutorunList();
+    int rows = 0;
+    for (int r = 0, n = t.list.GetItemCount(); r < n; ++r) rows += t.list.GetItemText(r, 1) == steady;
+    if (rows != 1) ++wrong;
+  }
+  stop = true;
+  churn.join();
+  for (int i = 0; i < 8; ++i) ::RegDeleteValueW(run.get(), churnName(i).c_str());
+  ::RegDeleteValueW(run.get(), steady.c_str());
+  EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a value after the ones added and removed";
 }

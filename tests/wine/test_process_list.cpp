@@ -125,3 +125,28 @@ TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_MODULE));
   EXPECT_TRUE(menu.greyed.empty());
 }
+
+// A module whose path is longer than a snapshot entry holds: its row shows the whole path, never
+// the first MAX_PATH - 1 characters, which would name another file or folder.
+TEST(ProcessList, ModulesOfLongPathsShowTheWholePath) {
+  wt::TempDir dir;
+  std::wstring folder = L"\\\\?\\" + dir.path();
+  for (wchar_t part : {L'a', L'b', L'c', L'd'}) {
+    folder += std::wstring(70, part) + L"\\";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  }
+  const std::wstring module = folder + L"deep.dll";
+  ASSERT_TRUE(::CopyFileW(wt::ChildExe().c_str(), module.c_str(), FALSE));
+  const std::wstring shown = module.substr(4);  // the path without its \\?\ prefix
+  ASSERT_GT(shown.size(), static_cast<size_t>(MAX_PATH));
+  HMODULE loaded = ::LoadLibraryW(module.c_str());
+  ASSERT_TRUE(loaded);
+  Tab t;
+  t.Click(-1);  // the program's own modules
+  int row = -1;
+  for (int i = 0, n = t.modules.GetItemCount(); i < n && row < 0; ++i)
+    if (t.modules.GetItemText(i, Tab::kModuleName) == L"deep.dll") row = i;
+  ::FreeLibrary(loaded);
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(wt::SamePath(t.modules.GetItemText(row, Tab::kModulePath), shown)) << t.modules.GetItemText(row, 2);
+}
