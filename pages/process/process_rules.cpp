@@ -41,8 +41,12 @@ void ReplaceAll(std::wstring& s, const std::wstring& from, const std::wstring& t
 }  // namespace
 
 std::wstring NormalizeImagePath(std::wstring path, const std::wstring& windowsDirectory) {
-  ReplaceAll(path, L"\\??\\", L"");
-  ReplaceAll(path, L"\\SystemRoot", windowsDirectory);
+  ReplaceAll(path, L"\\??\\", L"");  // '?' is no file-name character: it is never a folder's name
+  // "\SystemRoot" only as the path's first component: a folder of that name further on (or one
+  // named "SystemRootkit") is a real folder, and rewriting it would point at another file.
+  const std::wstring root = L"\\SystemRoot";
+  if (path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == L'\\'))
+    path.replace(0, root.size(), windowsDirectory);
   return path;
 }
 

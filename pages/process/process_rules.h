@@ -17,7 +17,8 @@ std::wstring TimeOfDayText(int hour, int minute, int second);
 // "account of domain".
 std::wstring UserText(const std::wstring& account, const std::wstring& domain);
 
-// Drops every "\??\" and turns every "\SystemRoot" into the Windows directory (case-sensitive).
+// Drops every "\??\" and turns a leading "\SystemRoot" component into the Windows directory
+// (case-sensitive).
 std::wstring NormalizeImagePath(std::wstring path, const std::wstring& windowsDirectory);
 
 // Commands of the process menu greyed for a row with these cells.

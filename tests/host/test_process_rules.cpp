@@ -33,6 +33,9 @@ TEST(ProcessRules, NormalizesKernelPrefixesCaseSensitively) {
   EXPECT_EQ(NormalizeImagePath(L"\\??\\C:\\WINDOWS\\system32\\winlogon.exe", win), L"C:\\WINDOWS\\system32\\winlogon.exe");
   EXPECT_EQ(NormalizeImagePath(L"\\systemroot\\x.dll", win), L"\\systemroot\\x.dll");
   EXPECT_EQ(NormalizeImagePath(L"\\??\\\\SystemRoot\\a\\??\\b", win), L"C:\\WINDOWS\\ab");
+  // A folder of that name anywhere but first is a real folder.
+  for (const wchar_t* real : {L"C:\\Games\\SystemRoot\\x.exe", L"C:\\x\\SystemRootkit\\evil.exe", L"\\SystemRootkit\\x"})
+    EXPECT_EQ(NormalizeImagePath(real, win), real);
 }
 
 // An empty path greys the file commands; a PID or parent PID of exactly "0" greys kill and forbid.
