@@ -18,6 +18,8 @@ constexpr size_t kHeaderSize = 8;
 constexpr uint32_t kIndexEntrySize = 7;
 constexpr uint8_t kRedirectAll = 1;      // record data: country and area elsewhere
 constexpr uint8_t kRedirectString = 2;   // record data or area: the string elsewhere
+constexpr int kTreeLevels = 10;          // bisection steps served from the tree of starts
+constexpr uint32_t kTreeNodes = (1u << kTreeLevels) - 1;
 
 // Asks the processor to start fetching p; a hint only.
 void Prefetch(const uint8_t* p) {
@@ -104,12 +106,17 @@ bool CIpLocationDb::AdoptContents(std::unique_ptr<uint8_t[]> contents, size_t si
   // The end address of the last range bounds every lookup.
   uint32_t lastRecord = 0;
   m_bLastEndKnown = Read24(uint64_t{last} + 4, lastRecord) && Read32(lastRecord, m_nLastEnd);
+  if (m_bIndexInside) {
+    m_treeStarts.assign(kTreeNodes, 0);
+    BuildTree(0, 0, m_nLastIndex + 1);
+  }
   m_bLoaded = true;
   return true;
 }
 
 void CIpLocationDb::ReleaseDatabase() {
   m_pContents.reset();
+  m_treeStarts.clear();
   m_nSize = 0;
   m_nFirstIndex = 0;
   m_nLastIndex = 0;
@@ -173,6 +180,17 @@ uint32_t CIpLocationDb::SearchIndex(uint32_t ip) const {
   auto startOf = [index](uint32_t i) { return Load32(index + size_t{kIndexEntrySize} * i); };
   uint32_t lo = 0;
   uint32_t hi = m_nLastIndex + 1;
+  // The first steps compare with the same entries, read from the tree.
+  for (uint32_t node = 0; node < kTreeNodes && hi - lo > 1;) {
+    const uint32_t mid = (lo + hi) / 2;
+    if (ip < m_treeStarts[node]) {
+      hi = mid;
+      node = 2 * node + 1;
+    } else {
+      lo = mid;
+      node = 2 * node + 2;
+    }
+  }
   // With four entries or more, both halves hold two or more: a next step follows.
   while (hi - lo > 3) {
     const uint32_t mid = (lo + hi) / 2;
@@ -204,6 +222,16 @@ uint32_t CIpLocationDb::SearchIndex(uint32_t ip) const {
     }
   }
   return lo;
+}
+
+// Fills the tree below node with the starts the bisection of entries lo to
+// hi (hi excluded) compares with.
+void CIpLocationDb::BuildTree(uint32_t node, uint32_t lo, uint32_t hi) {
+  if (node >= kTreeNodes || hi - lo <= 1) return;
+  const uint32_t mid = (lo + hi) / 2;
+  m_treeStarts[node] = Load32(m_pContents.get() + m_nFirstIndex + size_t{kIndexEntrySize} * mid);
+  BuildTree(2 * node + 1, lo, mid);
+  BuildTree(2 * node + 2, mid, hi);
 }
 
 // The same search for an index whose offsets wrap past the end of the file:

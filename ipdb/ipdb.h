@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 #include <optional>
 
 // Holds the whole database file and answers lookups by a bisection over its
@@ -56,6 +57,7 @@ class CIpLocationDb {
   bool AdoptContents(std::unique_ptr<uint8_t[]> contents, size_t size);
   uint32_t EntryOffset(uint32_t i) const;
   uint32_t SearchIndex(uint32_t ip) const;
+  void BuildTree(uint32_t node, uint32_t lo, uint32_t hi);
   bool SearchIndexChecked(uint32_t ip, uint32_t& found) const;
   bool ReadByte(uint64_t offset, uint8_t& value) const;
   bool Read24(uint64_t offset, uint32_t& value) const;
@@ -72,4 +74,7 @@ class CIpLocationDb {
   bool m_bLastEndKnown = false;
   bool m_bIndexInside = false; // every index entry lies inside the contents
   bool m_bLoaded = false;
+  // The starts the bisection's first steps compare with, as a tree walked from its root (the
+  // children of node k at 2k+1 and 2k+2), so that those steps read one small block.
+  std::vector<uint32_t> m_treeStarts;
 };
