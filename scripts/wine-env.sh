@@ -8,15 +8,24 @@ export WINEDEBUG=${WINEDEBUG:--all}
 
 start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in 91 92 93 94 95 96 97 98 99; do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+  # A display another run takes at the same moment makes this Xvfb exit: then try the next one,
+  # so that no two runs ever share a screen (and a screenshot shows another run's windows).
+  local n i
+  for n in $(seq 91 189); do
+    if [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; then continue; fi
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for i in $(seq 50); do
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      if DISPLAY=:$n xdpyinfo >/dev/null 2>&1; then
+        sleep 0.3  # a loser of the race answers through the winner until it has exited
+        kill -0 "$XVFB_PID" 2>/dev/null && { export DISPLAY=:$n; return 0; }
+        break
+      fi
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null
   done
-  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  export DISPLAY=:$n
-  local i
-  for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
   echo "Xvfb did not start" >&2
   return 1
 }
