@@ -5,19 +5,16 @@
 //   bench_port.exe [QQWRY.DAT]
 #include <winsock2.h>
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "app/wardlet_dlg.h"
+#include "bench/wine/bench_util.h"
 #include "common/shell.h"
 #include "pages/port/port_rules.h"
 #include "pages/process/process_info.h"
@@ -25,7 +22,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 // Wine's table calls take seconds for thousands of sockets: few runs keep the bench short.
 constexpr int kRuns = 3;
 
@@ -39,19 +35,8 @@ double Median(std::vector<double> t) {
 // Median seconds of runs calls.
 double Time(const std::function<void()>& work, int runs = kRuns) {
   std::vector<double> t;
-  for (int r = 0; r < runs; ++r) {
-    auto t0 = Clock::now();
-    work();
-    t.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
-  }
+  for (int r = 0; r < runs; ++r) t.push_back(bench::Time(work));
   return Median(t);
-}
-
-std::wstring ExeDir() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path);
-  return p.substr(0, p.find_last_of(L'\\') + 1);
 }
 
 // Loopback sockets: count / 2 UDP sockets and count / 4 connected TCP pairs.
@@ -174,7 +159,7 @@ void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& d
   Line("refresh, no database", refresh, floor);
 
   if (database.empty()) return;
-  std::wstring beside = ExeDir() + L"QQwry.dat";
+  std::wstring beside = bench::ExeDir() + L"QQwry.dat";
   if (!::CopyFileW(database.c_str(), beside.c_str(), TRUE)) return;
   std::vector<double> withDbs;
   floors.clear();
@@ -196,8 +181,6 @@ void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& d
 }  // namespace
 
 int main() {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-  ::InitCommonControlsEx(&icc);
   WSADATA wsa;
   ::WSAStartup(MAKEWORD(2, 2), &wsa);
   // The missing-database message and the download page are answered silently.
@@ -206,17 +189,15 @@ int main() {
 
   int argc = 0;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-  std::wstring database = argv && argc >= 2 ? argv[1] : ExeDir() + L"..\\data\\QQwry.dat";
+  std::wstring database = argv && argc >= 2 ? argv[1] : bench::ExeDir() + L"..\\data\\QQwry.dat";
   if (argv) ::LocalFree(argv);
   if (::GetFileAttributesW(database.c_str()) == INVALID_FILE_ATTRIBUTES) database.clear();
-  if (::GetFileAttributesW((ExeDir() + L"QQwry.dat").c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (::GetFileAttributesW((bench::ExeDir() + L"QQwry.dat").c_str()) != INVALID_FILE_ATTRIBUTES) {
     std::printf("a QQwry.dat stands beside this program: the no-database figures include its load\n");
     database.clear();
   }
 
-  CWardletDlg::SetFadeIn(false);
-  auto dlg = std::make_unique<CWardletDlg>();
-  dlg->Create(nullptr);
+  auto dlg = bench::OpenMainDialog();
   HMODULE iphlpapi = ::LoadLibraryW(L"iphlpapi.dll");
   std::printf("connection table refresh against its floor, the table calls and one path per PID (medians of %d, taken in turns)\n", kRuns);
   if (database.empty()) std::printf("no QQwry.dat given or found: the refresh with a database is not timed\n");

@@ -1,21 +1,16 @@
 // Process list refresh against its floor: the snapshot and the per-process queries alone.
 // Runs under Wine with N = 50 and 200 extra processes (wardlet_child.exe beside this program).
 #include <windows.h>
-#include <commctrl.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <chrono>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
-#include "app/wardlet_dlg.h"
+#include "bench/wine/bench_util.h"
 #include "pages/process/process_info.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // What the cells need, without any list.
 size_t FloorPass() {
@@ -50,16 +45,9 @@ size_t FloorPass() {
   return work;
 }
 
-std::wstring ExeDir() {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path);
-  return p.substr(0, p.find_last_of(L'\\') + 1);
-}
-
 void Measure(int extra, CWardletDlg& dlg) {
   std::vector<PROCESS_INFORMATION> children;
-  const std::wstring child = ExeDir() + L"wardlet_child.exe";
+  const std::wstring child = bench::ExeDir() + L"wardlet_child.exe";
   for (int i = 0; i < extra; ++i) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -70,16 +58,16 @@ void Measure(int extra, CWardletDlg& dlg) {
   ::Sleep(1000);
   const int runs = 5;
   int rows = 0;
-  auto t0 = std::chrono::steady_clock::now();
-  for (int r = 0; r < runs; ++r) {
-    dlg.m_processPage.RefreshProcessList();
-    rows = dlg.m_processPage.ProcessList().GetItemCount();
-  }
-  double refresh = Seconds(std::chrono::steady_clock::now() - t0) / runs;
+  const double refresh = bench::Time([&] {
+    for (int r = 0; r < runs; ++r) {
+      dlg.m_processPage.RefreshProcessList();
+      rows = dlg.m_processPage.ProcessList().GetItemCount();
+    }
+  }) / runs;
   size_t sink = 0;
-  t0 = std::chrono::steady_clock::now();
-  for (int r = 0; r < runs; ++r) sink += FloorPass();
-  double floor = Seconds(std::chrono::steady_clock::now() - t0) / runs;
+  const double floor = bench::Time([&] {
+    for (int r = 0; r < runs; ++r) sink += FloorPass();
+  }) / runs;
   std::printf("extra processes %4d (started %3zu), rows %4d: refresh %8.2f ms, floor %8.2f ms, ratio %.2f (sink %zu)\n",
               extra, children.size(), rows, refresh * 1000, floor * 1000, refresh / floor, sink % 10);
   for (auto& pi : children) {
@@ -93,11 +81,7 @@ void Measure(int extra, CWardletDlg& dlg) {
 }  // namespace
 
 int main() {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-  ::InitCommonControlsEx(&icc);
-  CWardletDlg::SetFadeIn(false);
-  auto dlg = std::make_unique<CWardletDlg>();
-  dlg->Create(nullptr);
+  auto dlg = bench::OpenMainDialog();
   std::printf("process list refresh (mean of 5) against the bare snapshot-and-query loop\n");
   for (int n : {50, 200}) Measure(n, *dlg);
   dlg->DestroyWindow();

@@ -2,24 +2,19 @@
 // service, no list. Runs under Wine with 500 extra services installed for the run and removed
 // afterwards (also those an earlier, cut-short run left behind).
 #include <windows.h>
-#include <commctrl.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/wardlet_dlg.h"
+#include "bench/wine/bench_util.h"
 #include "ui/handle.h"
 
 namespace {
 
 constexpr const wchar_t* kPrefix = L"WardletBench";
-
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 std::vector<std::wstring> ServiceNames(SC_HANDLE scm) {
   std::vector<std::wstring> names;
@@ -92,44 +87,28 @@ size_t FloorPass() {
 }  // namespace
 
 int main() {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-  ::InitCommonControlsEx(&icc);
-  CWardletDlg::SetFadeIn(false);
-  auto dlg = std::make_unique<CWardletDlg>();
-  dlg->Create(nullptr);
+  auto dlg = bench::OpenMainDialog();
 
   const int extra = 500;
-  auto t0 = std::chrono::steady_clock::now();
+  const auto t0 = std::chrono::steady_clock::now();
   BenchServices services(extra);
-  const double install = Seconds(std::chrono::steady_clock::now() - t0);
+  const double install = bench::Seconds(std::chrono::steady_clock::now() - t0);
 
   CServicePage& page = dlg->m_servicePage;
   page.RefreshServiceList();  // warm-up
   FloorPass();
-  // Alternate the two so that a busy moment of the machine falls on both; keep the best of each.
   const int runs = 7;
-  double refresh = 1e9, floor = 1e9, refreshSum = 0, floorSum = 0;
   size_t sink = 0;
-  for (int r = 0; r < runs; ++r) {
-    t0 = std::chrono::steady_clock::now();
-    page.RefreshServiceList();
-    const double a = Seconds(std::chrono::steady_clock::now() - t0);
-    t0 = std::chrono::steady_clock::now();
-    sink += FloorPass();
-    const double b = Seconds(std::chrono::steady_clock::now() - t0);
-    refresh = std::min(refresh, a);
-    floor = std::min(floor, b);
-    refreshSum += a;
-    floorSum += b;
-  }
+  const bench::Turns t = bench::InTurns(runs, [&] { page.RefreshServiceList(); }, [&] { sink += FloorPass(); });
   const int rows = page.List().GetItemCount();
 
   std::printf("service list refresh against the bare enumeration with one configuration query per service (%d runs)\n",
               runs);
   std::printf("extra services %d (installed %zu in %.2f s), rows %d\n", extra, services.names.size(), install, rows);
-  std::printf("  best: refresh %8.2f ms, floor %8.2f ms, ratio %.2f\n", refresh * 1000, floor * 1000, refresh / floor);
-  std::printf("  mean: refresh %8.2f ms, floor %8.2f ms, ratio %.2f (sink %zu)\n", refreshSum / runs * 1000,
-              floorSum / runs * 1000, refreshSum / floorSum, sink % 10);
+  std::printf("  best: refresh %8.2f ms, floor %8.2f ms, ratio %.2f\n", t.refresh * 1000, t.floor * 1000,
+              t.refresh / t.floor);
+  std::printf("  mean: refresh %8.2f ms, floor %8.2f ms, ratio %.2f (sink %zu)\n", t.refreshSum / runs * 1000,
+              t.floorSum / runs * 1000, t.refreshSum / t.floorSum, sink % 10);
   dlg->DestroyWindow();
   std::fflush(stdout);
   return 0;
