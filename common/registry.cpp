@@ -54,6 +54,31 @@ bool Settled(const KeyState& before, const KeyState& after, const std::vector<st
          ::CompareFileTime(&before.written, &after.written) == 0 && previous == names;
 }
 
+// Walks a key by index, readAt(index, name) giving ERROR_SUCCESS and the entry's name, or
+// ERROR_NO_MORE_ITEMS past the last. An entry added or removed during a walk shifts the indexes
+// after it, so that the walk misses or doubles another: the walk is taken again until two walks in
+// a row meet the same names with the key unchanged (at most kWalks), and every name met in any
+// walk is given once, in the order first met. count names the count that bounds a walk whose every
+// read fails.
+template <class ReadAt>
+std::vector<std::wstring> SettledNames(HKEY key, DWORD KeyState::*count, ReadAt readAt) {
+  std::vector<std::wstring> gathered, previous;
+  for (int walk = 0; walk < kWalks; ++walk) {
+    const KeyState before = StateOf(key);
+    std::vector<std::wstring> names;
+    std::wstring name;
+    for (DWORD index = 0;; ++index) {
+      LONG e = readAt(index, name);
+      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.*count)) break;
+      if (e == ERROR_SUCCESS) names.push_back(name);
+    }
+    MergeNames(gathered, names);
+    if (Settled(before, StateOf(key), previous, names)) break;
+    previous = std::move(names);
+  }
+  return gathered;
+}
+
 bool TooSmall(LONG status) { return status == kStatusBufferOverflow || status == kStatusBufferTooSmall; }
 
 // KEY_VALUE_FULL_INFORMATION: the name follows the fixed part, the data stands at DataOffset.
@@ -91,22 +116,13 @@ std::wstring KernelKeyName(HKEY key) {
 }
 
 std::vector<std::wstring> SubkeyNames(HKEY key) {
-  std::vector<std::wstring> gathered, previous;
   std::vector<wchar_t> buf(kMaxNameChars);
-  for (int walk = 0; walk < kWalks; ++walk) {
-    const KeyState before = StateOf(key);
-    std::vector<std::wstring> names;
-    for (DWORD index = 0;; ++index) {
-      DWORD len = static_cast<DWORD>(buf.size());
-      LONG e = ::RegEnumKeyExW(key, index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.subkeys)) break;
-      if (e == ERROR_SUCCESS) names.emplace_back(buf.data(), len);
-    }
-    MergeNames(gathered, names);
-    if (Settled(before, StateOf(key), previous, names)) break;
-    previous = std::move(names);
-  }
-  return gathered;
+  return SettledNames(key, &KeyState::subkeys, [&](DWORD index, std::wstring& name) {
+    DWORD len = static_cast<DWORD>(buf.size());
+    LONG e = ::RegEnumKeyExW(key, index, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_SUCCESS) name.assign(buf.data(), len);
+    return e;
+  });
 }
 
 LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
@@ -137,25 +153,17 @@ LONG EnumValue(HKEY key, DWORD index, RegValue& value) {
 }
 
 std::vector<RegValue> Values(HKEY key) {
-  std::vector<std::wstring> order, previous;
-  std::vector<RegValue> latest;
-  for (int walk = 0; walk < kWalks; ++walk) {
-    const KeyState before = StateOf(key);
-    std::vector<std::wstring> names;
+  std::vector<RegValue> latest;  // each value with the data last read
+  const std::vector<std::wstring> order = SettledNames(key, &KeyState::values, [&](DWORD index, std::wstring& name) {
     RegValue value;
-    for (DWORD index = 0;; ++index) {
-      LONG e = EnumValue(key, index, value);
-      if (e == ERROR_NO_MORE_ITEMS || (e != ERROR_SUCCESS && index >= before.values)) break;
-      if (e != ERROR_SUCCESS) continue;
-      names.push_back(value.name);
-      auto same = [&value](const RegValue& v) { return v.name == value.name; };
-      if (auto it = std::find_if(latest.begin(), latest.end(), same); it != latest.end()) *it = value;
-      else latest.push_back(value);
-    }
-    MergeNames(order, names);
-    if (Settled(before, StateOf(key), previous, names)) break;
-    previous = std::move(names);
-  }
+    LONG e = EnumValue(key, index, value);
+    if (e != ERROR_SUCCESS) return e;
+    name = value.name;
+    auto same = [&value](const RegValue& v) { return v.name == value.name; };
+    if (auto it = std::find_if(latest.begin(), latest.end(), same); it != latest.end()) *it = std::move(value);
+    else latest.push_back(std::move(value));
+    return e;
+  });
   std::vector<RegValue> values;
   for (const std::wstring& name : order) {
     auto it = std::find_if(latest.begin(), latest.end(), [&name](const RegValue& v) { return v.name == name; });
