@@ -65,6 +65,8 @@ std::optional<std::wstring> ModulePath(const MODULEENTRY32W& module) {
 }
 
 std::optional<std::wstring> FindProcessImagePath(DWORD pid) {
+  // Process 0 is the idle process, with no image; a snapshot of "process 0" is this program's own.
+  if (pid == 0) return std::nullopt;
   ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
   if (snap) {
     MODULEENTRY32W me{};
@@ -75,7 +77,6 @@ std::optional<std::wstring> FindProcessImagePath(DWORD pid) {
       break;  // a path too long for the entry: the image name the system keeps has it whole
     }
   }
-  if (pid == 0) return std::nullopt;  // process 0 is the idle process, with no image
   auto path = QueryImageName(pid);
   if (!path) return std::nullopt;
   return NormalizeImagePath(*path);

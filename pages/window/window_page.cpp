@@ -44,7 +44,6 @@ void CWindowPage::SetupLists() {
 }
 
 std::wstring CWindowPage::GetWindowOwnerPath(DWORD pid) {
-  if (pid == 0) return {};  // a snapshot of process 0 would be the program's own
   return process::FindProcessImagePath(pid).value_or(L"");
 }
 

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cwctype>
+#include <functional>
 #include <string>
 #include <thread>
 
+#include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
@@ -16,6 +18,24 @@ namespace {
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
   return text;
+}
+
+// Calls step(0), step(1), … on another thread until told to stop, then done() there; meanwhile,
+// once 16 steps have run, refreshes 30 times. Returns how many refreshes failed their check.
+int FailedRefreshesDuringChurn(const std::function<void(int)>& step, const std::function<void()>& done,
+                               const std::function<bool()>& refreshAndCheck) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> steps{0};
+  std::thread churn([&] {
+    for (int i = 0; !stop; ++i, ++steps) step(i);
+    done();
+  });
+  while (steps < 16) ::Sleep(1);
+  int failed = 0;
+  for (int i = 0; i < 30; ++i) failed += !refreshAndCheck();
+  stop = true;
+  churn.join();
+  return failed;
 }
 
 }  // namespace
@@ -50,33 +70,26 @@ TEST(LiveSources, WindowsDestroyedDuringARefreshHideNoOtherWindow) {
   HWND steady = ::CreateWindowExW(0, wc.lpszClassName, L"steady", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
                                   wc.hInstance, nullptr);
   ASSERT_TRUE(steady);
-  std::atomic<bool> stop{false};
-  std::atomic<int> churned{0};
-  std::thread churn([&] {
-    HWND windows[8] = {};
-    for (int i = 0; !stop; ++i) {
-      HWND& w = windows[i % 8];
-      if (w) ::DestroyWindow(w);
-      w = ::CreateWindowExW(0, wc.lpszClassName, L"churn", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
-                            wc.hInstance, nullptr);
-      ++churned;
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    }
-    for (HWND w : windows)
-      if (w) ::DestroyWindow(w);
-  });
-  while (churned < 16) ::Sleep(1);
-
+  HWND windows[8] = {};  // the other thread's, created and destroyed there
   wt::PageTab<CWindowPage> t(&CWardletDlg::m_windowPage, 1);
   const std::wstring steadyCell = std::to_wstring(reinterpret_cast<std::intptr_t>(steady));
-  int missed = 0;
-  for (int i = 0; i < 30; ++i) {
-    t.page.RefreshWindowList();
-    if (wt::FindRow(t.list, 1, steadyCell) < 0) ++missed;
-  }
-  stop = true;
-  churn.join();
+  const int missed = FailedRefreshesDuringChurn(
+      [&](int i) {
+        HWND& w = windows[i % 8];
+        if (w) ::DestroyWindow(w);
+        w = ::CreateWindowExW(0, wc.lpszClassName, L"churn", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+      },
+      [&] {
+        for (HWND w : windows)
+          if (w) ::DestroyWindow(w);
+      },
+      [&] {
+        t.page.RefreshWindowList();
+        return wt::FindRow(t.list, 1, steadyCell) >= 0;
+      });
   ::DestroyWindow(steady);
   EXPECT_EQ(missed, 0) << "refreshes that lost a window below the destroyed ones";
 }
@@ -132,30 +145,21 @@ TEST(LiveSources, ImageKeysAddedAndRemovedDuringARefreshHideNoOtherKey) {
     ::RegSetValueExW(image.get(), L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(debugger), sizeof(debugger));
   }
   auto churnName = [](int i) { return L"0wardlet_t_churn" + std::to_wstring(i % 8); };
-  std::atomic<bool> stop{false};
-  std::atomic<int> churned{0};
-  std::thread churn([&] {
-    for (int i = 0; !stop; ++i, ++churned) {
-      if ((i / 8) % 2 == 0) {
-        ui::CRegKey k;
-        ::RegCreateKeyExW(parent.get(), churnName(i).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr);
-      } else {
-        ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
-      }
-    }
-  });
-  while (churned < 16) ::Sleep(1);
-
   wt::PageTab<CIfeoPage> t(&CWardletDlg::m_ifeoPage, 4);
-  int wrong = 0;
-  for (int i = 0; i < 30; ++i) {
-    t.page.RefreshIfeoList();
-    int rows = 0;
-    for (int r = 0, n = t.list.GetItemCount(); r < n; ++r) rows += t.list.GetItemText(r, 1) == steady;
-    if (rows != 1) ++wrong;
-  }
-  stop = true;
-  churn.join();
+  const int wrong = FailedRefreshesDuringChurn(
+      [&](int i) {
+        if ((i / 8) % 2 == 0) {
+          ui::CRegKey k;
+          ::RegCreateKeyExW(parent.get(), churnName(i).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr);
+        } else {
+          ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
+        }
+      },
+      [] {},
+      [&] {
+        t.page.RefreshIfeoList();
+        return rt::RowsWith(t.list, 1, steady).size() == 1;
+      });
   for (int i = 0; i < 8; ++i) ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
   ::RegDeleteKeyW(parent.get(), steady.c_str());
   EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a key after the ones added and removed";
@@ -176,26 +180,17 @@ TEST(LiveSources, RunValuesAddedAndRemovedDuringARefreshHideNoOtherValue) {
   auto churnName = [](int i) { return L"0wardlet_t_churn" + std::to_wstring(i % 8); };
   for (int i = 0; i < 8; ++i) set(churnName(i));
   set(steady);
-  std::atomic<bool> stop{false};
-  std::atomic<int> churned{0};
-  std::thread churn([&] {
-    for (int i = 0; !stop; ++i, ++churned) {
-      if ((i / 8) % 2 == 0) ::RegDeleteValueW(run.get(), churnName(i).c_str());
-      else set(churnName(i));
-    }
-  });
-  while (churned < 16) ::Sleep(1);
-
   wt::PageTab<CAutorunPage> t(&CWardletDlg::m_autorunPage, 3);
-  int wrong = 0;
-  for (int i = 0; i < 30; ++i) {
-    t.page.RefreshAutorunList();
-    int rows = 0;
-    for (int r = 0, n = t.list.GetItemCount(); r < n; ++r) rows += t.list.GetItemText(r, 1) == steady;
-    if (rows != 1) ++wrong;
-  }
-  stop = true;
-  churn.join();
+  const int wrong = FailedRefreshesDuringChurn(
+      [&](int i) {
+        if ((i / 8) % 2 == 0) ::RegDeleteValueW(run.get(), churnName(i).c_str());
+        else set(churnName(i));
+      },
+      [] {},
+      [&] {
+        t.page.RefreshAutorunList();
+        return rt::RowsWith(t.list, 1, steady).size() == 1;
+      });
   for (int i = 0; i < 8; ++i) ::RegDeleteValueW(run.get(), churnName(i).c_str());
   ::RegDeleteValueW(run.get(), steady.c_str());
   EXPECT_EQ(wrong, 0) << "refreshes that lost or doubled a value after the ones added and removed";
