@@ -28,6 +28,8 @@ std::wstring WindowsProgram(const wchar_t* name) {
   if (path.back() != L'\\') path += L'\\';
   return path + name;
 }
+
+// The Windows directory of the system, where System32 lies (not a user's private one).
 std::wstring SystemWindowsDirectory() {
   wchar_t dir[MAX_PATH] = {};
   const UINT n = ::GetSystemWindowsDirectoryW(dir, MAX_PATH);
@@ -73,8 +75,9 @@ std::wstring SystemViewPath(const std::wstring& path) {
   const size_t sep = resolved.find_last_of(L"\\/");
   if (sep == std::wstring::npos || sep + 1 >= resolved.size()) return path;
   const std::wstring folder = resolved.substr(0, sep);
-  ui::CFileHandle dir(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  ui::CFileHandle dir(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!dir) return path;
   std::wstring reached(MAX_PATH, L'\0');
   DWORD n = ::GetFinalPathNameByHandleW(dir.get(), reached.data(), static_cast<DWORD>(reached.size()), VOLUME_NAME_DOS);
