@@ -5,6 +5,7 @@
 
 #include "app/repair.h"
 #include "common/force_delete.h"
+#include "common/force_delete_rules.h"
 #include "common/shell.h"
 
 namespace {
@@ -19,10 +20,13 @@ void ShowAbout(HWND owner, std::unique_ptr<CAboutDlg>& slot) {
   slot->DoModal(owner);
 }
 
-// Deletes the file only when the dialog ended with Delete (or Enter) and holds a path.
+// Deletes the file only when the dialog ended with Delete (or Enter) and holds a path. A path
+// pasted with the quotes of Explorer's "copy as path" is taken without them.
 void RunForceDeleteTool(HWND owner, std::unique_ptr<CForceDeleteDlg>& slot) {
   slot = std::make_unique<CForceDeleteDlg>();
-  if (slot->DoModal(owner) == IDOK && !slot->m_strPath.empty()) common::ForceDeleteFile(slot->m_strPath, owner);
+  if (slot->DoModal(owner) != IDOK) return;
+  const std::wstring path = common::ToolPathText(slot->m_strPath);
+  if (!path.empty()) common::ForceDeleteFile(path, owner);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "common/force_delete.h"
 
 #include "common/force_delete_rules.h"
+#include "common/shell.h"
 #include "ui/msgbox.h"
 
 namespace common {
@@ -24,24 +25,43 @@ std::wstring LongPath(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-bool Exists(const std::wstring& path) {
-  return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+// Whether the file a shown path names exists.
+bool Exists(const std::wstring& shownPath) {
+  return ::GetFileAttributesW(LongPath(FileOperationPath(shownPath)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void ReportFailure(HWND owner) { ui::ShowMessage(owner, L"文件删除失败!", L"错误", MB_OK | MB_ICONERROR); }
+void ReportFailure(HWND owner, const std::wstring& reason = {}) {
+  ui::ShowMessage(owner, reason.empty() ? L"文件删除失败!" : L"文件删除失败!\n" + reason, L"错误", MB_OK | MB_ICONERROR);
+}
 
 }  // namespace
 
+// The path names the file as the lists show it; file operations use FileOperationPath of it, so
+// that a 32-bit build on 64-bit Windows deletes the System32 file shown and not its SysWOW64 twin.
+// Messages keep the shown names.
 void ForceDeleteFile(const std::wstring& path, HWND owner) {
-  const std::wstring source = LongPath(path);
-  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(source.c_str());
+  if (path.empty()) {
+    ReportFailure(owner);
+    return;
+  }
+  // A relative path would be taken in whatever folder is current: never the file meant for sure.
+  if (!IsAbsolutePath(path)) {
+    ReportFailure(owner, L"“" + path + L"”不是完整路径。请给出以盘符（如 C:\\）或网络共享（\\\\服务器\\共享）开头的完整路径。");
+    return;
+  }
+  const std::wstring source = LongPath(FileOperationPath(path));
+  const DWORD attributes = ::GetFileAttributesW(source.c_str());
   // A folder is not a file: moving it aside and failing to delete it would only hide its contents.
-  if (path.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     ReportFailure(owner);
     return;
   }
   const std::wstring shownTemp = FreeTempName(FolderOf(path), Exists);
-  const std::wstring temp = LongPath(shownTemp);
+  if (shownTemp.empty()) {
+    ReportFailure(owner, L"文件所在的文件夹里 Morvane.tmp 之类的临时文件太多，找不到可用的临时文件名。");
+    return;
+  }
+  const std::wstring temp = LongPath(FileOperationPath(shownTemp));
   if (!::MoveFileExW(source.c_str(), temp.c_str(), 0)) {
     // The file could not be moved aside: an ordinary delete is the last try.
     if (!::DeleteFileW(source.c_str())) ReportFailure(owner);

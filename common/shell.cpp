@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/force_delete_rules.h"
 #include "common/shell_rules.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
@@ -27,7 +28,67 @@ std::wstring WindowsProgram(const wchar_t* name) {
   if (path.back() != L'\\') path += L'\\';
   return path + name;
 }
+
+// The Windows directory of the system, where System32 lies (not a user's private one).
+std::wstring SystemWindowsDirectory() {
+  wchar_t dir[MAX_PATH] = {};
+  const UINT n = ::GetSystemWindowsDirectoryW(dir, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(dir, n);
+}
+
+// A full path with "/", "." or ".." in it is first written out as the file system reads it, so
+// that the System32 test sees the folder the operation would reach.
+std::wstring ResolvedForm(const std::wstring& path) {
+  if (!IsAbsolutePath(path) || path.rfind(L"\\\\?\\", 0) == 0 || !ExactPathForm(path).empty()) return path;
+  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  const DWORD written = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  if (written == 0 || written >= n) return path;
+  full.resize(written);
+  return full;
+}
 }  // namespace
+
+bool RunsUnderWow64() {
+  static const bool wow64 = [] {
+    BOOL value = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &value) && value;
+  }();
+  return wow64;
+}
+
+std::wstring FileOperationPath(const std::wstring& path) {
+  if (!RunsUnderWow64()) return path;
+  const std::wstring windows = SystemWindowsDirectory();
+  const std::wstring resolved = ResolvedForm(path);
+  const std::wstring native = NativeViewPath(resolved, windows, true);
+  return native == resolved ? path : native;
+}
+
+std::wstring SystemViewPath(const std::wstring& path) {
+  if (!RunsUnderWow64()) return path;
+  const std::wstring resolved = ResolvedForm(path);
+  if (NativeViewPath(resolved, SystemWindowsDirectory(), true) == resolved) return path;  // not System32
+  // Ask the system where the folder of the path leads in this program's view; the file itself may
+  // not exist yet (the dialog also takes a typed name).
+  const size_t sep = resolved.find_last_of(L"\\/");
+  if (sep == std::wstring::npos || sep + 1 >= resolved.size()) return path;
+  const std::wstring folder = resolved.substr(0, sep);
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  ui::CFileHandle dir(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!dir) return path;
+  std::wstring reached(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(dir.get(), reached.data(), static_cast<DWORD>(reached.size()), VOLUME_NAME_DOS);
+  if (n >= reached.size()) {
+    reached.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(dir.get(), reached.data(), static_cast<DWORD>(reached.size()), VOLUME_NAME_DOS);
+  }
+  if (n == 0 || n >= reached.size()) return path;
+  reached.resize(n);
+  return PlainFinalPath(reached) + L"\\" + resolved.substr(sep + 1);
+}
 
 void SetShellHook(ShellHook hook) { Hook() = std::move(hook); }
 
@@ -52,12 +113,16 @@ void ShellRun(const ShellRequest& r) {
                   r.parameters.empty() ? nullptr : r.parameters.c_str(), nullptr, r.show);
 }
 
+// Explorer is a program of its own: on 64-bit Windows the native one (the Windows directory is
+// not redirected), which reads the path as the lists write it; so the path goes unchanged.
 void LocateFile(const std::wstring& path, int showMode) {
   ShellRun({nullptr, L"open", WindowsProgram(L"Explorer.exe"), ExplorerSelectArgument(path), showMode, false});
 }
 
+// The properties sheet is shown by this program's own shell code, which reads files in this
+// program's view: the path goes through FileOperationPath.
 void ShowFileProperties(const std::wstring& path) {
-  ShellRun({nullptr, L"properties", path, L"", SW_SHOW, true});
+  ShellRun({nullptr, L"properties", FileOperationPath(path), L"", SW_SHOW, true});
 }
 
 void CopyTextToClipboard(HWND owner, const std::wstring& text, const std::wstring& confirmation) {

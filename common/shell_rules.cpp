@@ -67,6 +67,40 @@ std::wstring SearchAddress(const std::wstring& text) {
   return address;
 }
 
+namespace {
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+wchar_t FoldCase(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+// Whether text at `at` starts with head, letters compared without case and either slash as a separator.
+bool StartsWithAt(const std::wstring& text, size_t at, const std::wstring& head) {
+  if (at > text.size() || text.size() - at < head.size()) return false;
+  for (size_t i = 0; i < head.size(); ++i) {
+    const wchar_t a = text[at + i], b = head[i];
+    if (IsSeparator(a) && IsSeparator(b)) continue;
+    if (FoldCase(a) != FoldCase(b)) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::wstring NativeViewPath(const std::wstring& path, const std::wstring& windowsDirectory, bool wow64) {
+  if (!wow64) return path;
+  std::wstring windows = windowsDirectory;
+  while (!windows.empty() && IsSeparator(windows.back())) windows.pop_back();
+  if (windows.empty()) return path;
+  const size_t start = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
+  const std::wstring folder = windows + L"\\System32";
+  if (!StartsWithAt(path, start, folder)) return path;
+  const size_t end = start + folder.size();
+  if (end < path.size() && !IsSeparator(path[end])) return path;  // System32x, System32.old
+  return path.substr(0, end - 8) + L"Sysnative" + path.substr(end);
+}
+
+std::wstring PlainFinalPath(const std::wstring& finalPath) {
+  if (finalPath.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + finalPath.substr(8);
+  if (finalPath.rfind(L"\\\\?\\", 0) == 0 && finalPath.size() >= 6 && finalPath[5] == L':') return finalPath.substr(4);
+  return finalPath;
+}
+
 std::wstring IfeoSubKey(const std::wstring& imageName) {
   return L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\" + imageName;
 }

@@ -41,6 +41,12 @@ void ReplaceAll(std::wstring& s, const std::wstring& from, const std::wstring& t
 }  // namespace
 
 std::wstring NormalizeImagePath(std::wstring path, const std::wstring& windowsDirectory) {
+  // "\??\UNC\server\share\x" is the kernel's name of \\server\share\x: dropping only the prefix
+  // would leave the relative path UNC\server\share\x, a file below the current folder.
+  const std::wstring unc = L"\\??\\UNC\\";
+  if (path.size() > unc.size() && path.compare(0, 4, unc, 0, 4) == 0 && (path[4] | 0x20) == L'u' &&
+      (path[5] | 0x20) == L'n' && (path[6] | 0x20) == L'c' && path[7] == L'\\')
+    path.replace(0, unc.size(), L"\\\\");
   ReplaceAll(path, L"\\??\\", L"");  // '?' is no file-name character: it is never a folder's name
   // "\SystemRoot" only as the path's first component: a folder of that name further on (or one
   // named "SystemRootkit") is a real folder, and rewriting it would point at another file.

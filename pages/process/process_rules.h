@@ -17,8 +17,8 @@ std::wstring TimeOfDayText(int hour, int minute, int second);
 // "account of domain".
 std::wstring UserText(const std::wstring& account, const std::wstring& domain);
 
-// Drops every "\??\" and turns a leading "\SystemRoot" component into the Windows directory
-// (case-sensitive).
+// Turns a leading "\??\UNC\" into "\\", drops every other "\??\" and turns a leading "\SystemRoot"
+// component into the Windows directory (case-sensitive).
 std::wstring NormalizeImagePath(std::wstring path, const std::wstring& windowsDirectory);
 
 // Commands of the process menu greyed for a row with these cells.

@@ -1,5 +1,11 @@
 // The window page's row menu, its commands and the opacity slider.
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "common/listpage.h"
 #include "common/shell.h"
@@ -36,23 +42,94 @@ void CWindowPage::OnCloseWindow() {
   if (m_hWnd && ::IsWindow(m_hWnd)) RefreshWindowList();
 }
 
+namespace {
+using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+
+void FadeNow(HWND target, BYTE alpha, SetLayeredFn setLayered) {
+  ::SetWindowLongW(target, GWL_EXSTYLE, ::GetWindowLongW(target, GWL_EXSTYLE) | WS_EX_LAYERED);
+  setLayered(target, 0, alpha, LWA_ALPHA);
+}
+
+// Fading another program's window changes its style, which waits for the window's thread
+// (WM_STYLECHANGING is sent to it), and a window may answer every probe and then stall there. So
+// the change runs on a short-lived thread of its own, which the page waits for only briefly. A
+// window has one such thread at a time: while it is held up, further requests only leave the
+// latest alpha for it, which it applies when it comes back, and the page does not wait at all.
+class CBackgroundFader {
+ public:
+  static CBackgroundFader& Instance() {
+    static CBackgroundFader* fader = new CBackgroundFader;  // never destroyed: threads may outlive the page
+    return *fader;
+  }
+
+  void Fade(HWND target, BYTE alpha, SetLayeredFn setLayered) {
+    constexpr auto kWait = std::chrono::milliseconds(500);
+    std::unique_lock lock(m_lock);
+    const unsigned long ticket = ++m_lastTicket;
+    auto [job, fresh] = m_jobs.try_emplace(target);
+    job->second.alpha = alpha;
+    job->second.ticket = ticket;
+    if (!fresh) return;  // its thread is held up by the window: it takes the new alpha when back
+    try {
+      std::thread(&CBackgroundFader::Run, this, target, setLayered).detach();
+    } catch (const std::system_error&) {
+      m_jobs.erase(target);  // no thread to be had: the window is left as it is
+      return;
+    }
+    m_changed.wait_for(lock, kWait, [&] {
+      auto at = m_jobs.find(target);
+      return at == m_jobs.end() || at->second.doneTicket >= ticket;
+    });
+  }
+
+ private:
+  struct Job {
+    BYTE alpha = 0;
+    unsigned long ticket = 0;      // the request still to carry out; 0 when none
+    unsigned long doneTicket = 0;  // the last request carried out
+  };
+
+  void Run(HWND target, SetLayeredFn setLayered) {
+    std::unique_lock lock(m_lock);
+    for (;;) {
+      Job& job = m_jobs[target];
+      if (job.ticket == 0) {
+        m_jobs.erase(target);
+        m_changed.notify_all();
+        return;
+      }
+      const Job now = job;
+      job.ticket = 0;
+      lock.unlock();
+      FadeNow(target, now.alpha, setLayered);
+      lock.lock();
+      m_jobs[target].doneTicket = now.ticket;
+      m_changed.notify_all();
+    }
+  }
+
+  std::mutex m_lock;
+  std::condition_variable m_changed;
+  std::map<HWND, Job> m_jobs;  // windows with a fading thread at work
+  unsigned long m_lastTicket = 0;
+};
+}  // namespace
+
 void CWindowPage::ApplyWindowOpacity() {
-  using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
   HWND target = TargetWindow();
   UpdateData(true);
-  if (!target) return;
+  if (!target || !::IsWindow(target)) return;
   HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
   FARPROC proc = user32 ? ::GetProcAddress(user32, "SetLayeredWindowAttributes") : nullptr;
   if (!proc) return;  // no layered windows on this system: the window is left as it is
   auto setLayered = reinterpret_cast<SetLayeredFn>(reinterpret_cast<void*>(proc));
-  // Changing the style waits for the window's thread: a window that does not answer a probe
-  // within a second (hung, or made so on purpose) is left as it is rather than freezing the tool.
-  DWORD_PTR ignored = 0;
-  if (::GetWindowThreadProcessId(target, nullptr) != ::GetCurrentThreadId() &&
-      !::SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 1000, &ignored))
-    return;
-  ::SetWindowLongW(target, GWL_EXSTYLE, ::GetWindowLongW(target, GWL_EXSTYLE) | WS_EX_LAYERED);
-  setLayered(target, 0, static_cast<BYTE>(m_nOpacity), LWA_ALPHA);
+  const BYTE alpha = static_cast<BYTE>(m_nOpacity);
+  // A window of this thread (the tool's own) changes at once; waiting on another thread for it
+  // would only wait for this one.
+  if (::GetWindowThreadProcessId(target, nullptr) == ::GetCurrentThreadId())
+    FadeNow(target, alpha, setLayered);
+  else
+    CBackgroundFader::Instance().Fade(target, alpha, setLayered);
 }
 
 // Every movement of the slider, by mouse or keys, fades the selected window at once.

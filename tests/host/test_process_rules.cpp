@@ -33,6 +33,11 @@ TEST(ProcessRules, NormalizesKernelPrefixesCaseSensitively) {
   EXPECT_EQ(NormalizeImagePath(L"\\??\\C:\\WINDOWS\\system32\\winlogon.exe", win), L"C:\\WINDOWS\\system32\\winlogon.exe");
   EXPECT_EQ(NormalizeImagePath(L"\\systemroot\\x.dll", win), L"\\systemroot\\x.dll");
   EXPECT_EQ(NormalizeImagePath(L"\\??\\\\SystemRoot\\a\\??\\b", win), L"C:\\WINDOWS\\ab");
+  // The kernel's name of a network path becomes the UNC path, never the relative UNC\\server\\...
+  EXPECT_EQ(NormalizeImagePath(L"\\??\\UNC\\server\\share\\x.exe", win), L"\\\\server\\share\\x.exe");
+  EXPECT_EQ(NormalizeImagePath(L"\\??\\unc\\srv\\s\\x.exe", win), L"\\\\srv\\s\\x.exe");
+  EXPECT_EQ(NormalizeImagePath(L"\\??\\UNCx\\a", win), L"UNCx\\a");
+  EXPECT_EQ(NormalizeImagePath(L"C:\\UNC\\x.exe", win), L"C:\\UNC\\x.exe");
   // A folder of that name anywhere but first is a real folder.
   for (const wchar_t* real : {L"C:\\Games\\SystemRoot\\x.exe", L"C:\\x\\SystemRootkit\\evil.exe", L"\\SystemRootkit\\x"})
     EXPECT_EQ(NormalizeImagePath(real, win), real);

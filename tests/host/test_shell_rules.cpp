@@ -37,3 +37,33 @@ TEST(ShellRules, SearchAddressCarriesTheWholeTextInTheQuery) {
   EXPECT_EQ(SearchAddress(L""), prefix);
   EXPECT_EQ(SearchAddress(L"迅雷.exe"), prefix + L"%E8%BF%85%E9%9B%B7.exe");
 }
+
+// Under WOW64 only the Windows directory's own System32 goes through Sysnative; the case of the
+// path is kept, and every other path (SysWOW64, a System32 elsewhere, a longer name) is left alone.
+TEST(ShellRules, System32ReachedThroughSysnativeUnderWow64Only) {
+  const std::wstring win = L"C:\\Windows";
+  for (const auto& [path, native] : {
+           std::pair<const wchar_t*, const wchar_t*>{L"C:\\Windows\\System32\\x.exe", L"C:\\Windows\\Sysnative\\x.exe"},
+           {L"c:\\WINDOWS\\system32\\drivers\\etc\\hosts", L"c:\\WINDOWS\\Sysnative\\drivers\\etc\\hosts"},
+           {L"C:/Windows/SYSTEM32/x.dll", L"C:/Windows/Sysnative/x.dll"},
+           {L"C:\\Windows\\System32", L"C:\\Windows\\Sysnative"},
+           {L"C:\\Windows\\System32\\", L"C:\\Windows\\Sysnative\\"},
+           {L"\\\\?\\C:\\Windows\\System32\\x.exe", L"\\\\?\\C:\\Windows\\Sysnative\\x.exe"}}) {
+    EXPECT_EQ(NativeViewPath(path, win, true), native) << path;
+    EXPECT_EQ(NativeViewPath(path, win, false), path) << path;
+    EXPECT_EQ(NativeViewPath(path, win + L"\\", true), native) << path;
+  }
+  for (const wchar_t* other : {L"C:\\Windows\\SysWOW64\\x.exe", L"C:\\foo\\System32\\x.exe", L"D:\\Windows\\System32\\x",
+                               L"C:\\Windows\\System32x\\a", L"C:\\Windows\\System32.old", L"C:\\Windows\\Sysnative\\x",
+                               L"C:\\Windowsx\\System32\\x", L"System32\\x.exe", L"\\\\server\\C$\\Windows\\System32\\x",
+                               L"C:\\Windows", L"C:\\Windows\\", L""})
+    EXPECT_EQ(NativeViewPath(other, win, true), other) << other;
+  EXPECT_EQ(NativeViewPath(L"C:\\Windows\\System32\\x", L"", true), L"C:\\Windows\\System32\\x");
+}
+
+TEST(ShellRules, FinalPathsWrittenPlainly) {
+  EXPECT_EQ(PlainFinalPath(L"\\\\?\\C:\\Windows\\SysWOW64\\x.exe"), L"C:\\Windows\\SysWOW64\\x.exe");
+  EXPECT_EQ(PlainFinalPath(L"\\\\?\\UNC\\server\\share\\x"), L"\\\\server\\share\\x");
+  for (const wchar_t* other : {L"C:\\a", L"\\\\?\\Volume{1}\\a", L"", L"\\\\?\\"})
+    EXPECT_EQ(PlainFinalPath(other), other) << other;
+}

@@ -5,6 +5,7 @@
 
 #include "common/shell_rules.h"
 #include "tests/wine/test_util.h"
+#include "ui/handle.h"
 
 namespace {
 
@@ -189,4 +190,44 @@ TEST_F(WindowPageTest, RowCommandsAndTheSliderActOnTheWindow) {
   EXPECT_EQ(Alpha(w.hwnd), 255);
   EXPECT_EQ(Alpha(other.hwnd), 255);
   EXPECT_FALSE(HasExStyle(untouched.hwnd, WS_EX_LAYERED) || HasExStyle(main.dlg().GetSafeHwnd(), WS_EX_LAYERED));
+}
+
+// A window of another program that answers every probe but stalls when its style is about to
+// change: the slider, translucency, show, hide and topmost all return while it stalls, and the
+// tool's own windows still change at once. Once the window wakes it carries out what was asked,
+// the slider's latest value included.
+TEST_F(WindowPageTest, CommandsReturnWhileAWindowStallsInItsStyleChange) {
+  const std::wstring tag = std::to_wstring(::GetCurrentProcessId());
+  const std::wstring title = L"WardletStalling" + tag, stalledName = title + L"Stalled", wokeName = title + L"Woke";
+  ui::CHandle stalled(::CreateEventW(nullptr, TRUE, FALSE, stalledName.c_str()));
+  ui::CHandle woke(::CreateEventW(nullptr, TRUE, FALSE, wokeName.c_str()));
+  ASSERT_TRUE(stalled && woke);
+  wt::Child child(wt::Quoted(wt::ExeDir() + L"wardlet_stalling_window.exe") + L" " + title + L" 8000 " + stalledName +
+                  L" " + wokeName);
+  ASSERT_TRUE(child.started());
+  HWND w = nullptr;
+  for (int i = 0; i < 500 && !w; ++i, ::Sleep(10)) w = ::FindWindowW(L"WardletStalling", title.c_str());
+  ASSERT_TRUE(w);
+  TestWindow own(L"自己的窗口", kVisible);
+  main.SelectTab(1);
+  ASSERT_GE(RowOf(w), 0);
+  wt::SelectRow(list, RowOf(w));
+  MoveSlider(200);
+  ASSERT_EQ(::WaitForSingleObject(stalled.get(), 10000), WAIT_OBJECT_0) << "the style change never reached the window";
+  EXPECT_EQ(::WaitForSingleObject(woke.get(), 0), WAIT_TIMEOUT) << "the slider waited for the window";
+  EXPECT_EQ(EditText(), L"200");
+  MoveSlider(60);
+  EXPECT_EQ(EditText(), L"60");
+  for (UINT command : {IDM_WINDOW_TRANSPARENT, IDM_WINDOW_HIDE, IDM_WINDOW_SHOW, IDM_WINDOW_TOPMOST}) Run(w, command);
+  Run(own.hwnd, IDM_WINDOW_TRANSPARENT);  // the tool's own window, at once
+  EXPECT_EQ(Alpha(own.hwnd), 60);
+  EXPECT_EQ(::WaitForSingleObject(woke.get(), 0), WAIT_TIMEOUT) << "a command waited for the window";
+  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 0), WAIT_TIMEOUT);
+
+  ASSERT_EQ(::WaitForSingleObject(woke.get(), 30000), WAIT_OBJECT_0);
+  for (int i = 0; i < 1000 && !(Alpha(w) == 60 && HasExStyle(w, WS_EX_TOPMOST) && ::IsWindowVisible(w)); ++i)
+    ::Sleep(10);
+  EXPECT_EQ(Alpha(w), 60);
+  EXPECT_TRUE(HasExStyle(w, WS_EX_TOPMOST | WS_EX_LAYERED));
+  EXPECT_TRUE(::IsWindowVisible(w));
 }
