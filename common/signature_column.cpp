@@ -114,23 +114,24 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id
   return ::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-// The hash on a thread of its own, waited for a bounded time.
+struct HashJob {
+  std::wstring path;
+  Sha256Result result;
+};
+
+DWORD WINAPI RunHashJob(void* param) {
+  std::unique_ptr<std::shared_ptr<HashJob>> holder(static_cast<std::shared_ptr<HashJob>*>(param));
+  (*holder)->result = FileSha256((*holder)->path);
+  return 0;
+}
+
+// The hash on a thread of its own, waited for a bounded time; a thread that overruns keeps its
+// own share of the job and ends by itself.
 Sha256Result HashWithin(const std::wstring& path, DWORD timeoutMs) {
-  struct Job {
-    std::wstring path;
-    Sha256Result result;
-  };
-  auto job = std::make_shared<Job>();
+  auto job = std::make_shared<HashJob>();
   job->path = path;
-  auto* param = new std::shared_ptr<Job>(job);
-  ui::CHandle thread(::CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        std::unique_ptr<std::shared_ptr<Job>> holder(static_cast<std::shared_ptr<Job>*>(p));
-        (*holder)->result = FileSha256((*holder)->path);
-        return 0;
-      },
-      param, 0, nullptr));
+  auto* param = new std::shared_ptr<HashJob>(job);
+  ui::CHandle thread(::CreateThread(nullptr, 0, RunHashJob, param, 0, nullptr));
   if (!thread) {
     delete param;
     return FileSha256(path);
