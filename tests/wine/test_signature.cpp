@@ -380,9 +380,25 @@ TEST(ModuleList, SignerColumnFillsAsChecksFinishAndTheHashCommandsUseTheRowsFile
       if (t.modules.GetItemText(i, 3).empty()) return false;
     return true;
   }, 30000));
+  // The list asks its page how to draw each row: unsigned rows in the warning colours.
+  auto draw = [&](int item, COLORREF& text) {
+    NMLVCUSTOMDRAW cd{};
+    cd.nmcd.hdr = {t.modules.GetSafeHwnd(), static_cast<UINT_PTR>(IDC_MODULE_LIST), static_cast<UINT>(NM_CUSTOMDRAW)};
+    cd.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    cd.nmcd.dwItemSpec = static_cast<DWORD_PTR>(item);
+    cd.clrText = CLR_DEFAULT;
+    const LRESULT r = t.page.SendMessage(WM_NOTIFY, IDC_MODULE_LIST, reinterpret_cast<LPARAM>(&cd));
+    text = cd.clrText;
+    return r;
+  };
+  COLORREF text = 0;
+  EXPECT_EQ(draw(0, text), CDRF_DODEFAULT);
+  EXPECT_EQ(text, CLR_DEFAULT);
   if (t.modules.GetItemCount() > 1) {
     EXPECT_EQ(t.modules.GetItemText(1, 3), L"未签名");
     EXPECT_EQ(common::SignatureRowClassOf(common::RowSignature(t.modules, 1).state), common::SignatureRowClass::Warning);
+    EXPECT_EQ(draw(1, text), CDRF_NEWFONT);
+    EXPECT_EQ(text, RGB(common::kSignatureWarningText.r, common::kSignatureWarningText.g, common::kSignatureWarningText.b));
   }
   // A second click refills from the cache at once.
   t.Click(row);
