@@ -7,6 +7,7 @@
 #include "common/force_delete.h"
 #include "common/force_delete_rules.h"
 #include "common/shell.h"
+#include "common/signature.h"
 
 namespace {
 
@@ -43,6 +44,12 @@ bool CWardletDlg::OnMenuCommand(UINT id) {
     case IDM_HELP_HOMEPAGE:
       common::ShellRun({m_hWnd, L"open", kHomePage, L"", SW_SHOWMAXIMIZED, false});
       return true;
+    case IDM_FILE_HIDE_MICROSOFT: {
+      const bool hide = !common::HideMicrosoftSigned();
+      common::SetHideMicrosoftSigned(hide);
+      ::CheckMenuItem(::GetMenu(m_hWnd), IDM_FILE_HIDE_MICROSOFT, MF_BYCOMMAND | (hide ? MF_CHECKED : MF_UNCHECKED));
+      return true;
+    }
     case IDM_TOOLS_FORCE_DELETE:
       RunForceDeleteTool(m_hWnd, m_pForceDeleteDlg);
       return true;

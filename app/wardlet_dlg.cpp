@@ -1,6 +1,8 @@
 // The main dialog: page creation, placement and switching, and the window's own messages.
 #include "app/wardlet_dlg.h"
 
+#include "common/signature.h"
+
 namespace {
 bool g_fadeIn = true;
 constexpr const wchar_t* kTabLabels[kPageCount] = {L"进程", L"窗口", L"服务", L"启动项", L"映像劫持", L"端口"};
@@ -27,6 +29,8 @@ BOOL CWardletDlg::OnInitDialog() {
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   for (int i = 0; i < kPageCount; ++i) m_tab.InsertItem(i, kTabLabels[i]);
+  ::CheckMenuItem(::GetMenu(m_hWnd), IDM_FILE_HIDE_MICROSOFT,
+                  MF_BYCOMMAND | (common::HideMicrosoftSigned() ? MF_CHECKED : MF_UNCHECKED));
 
   HWND tab = GetDlgItem(IDC_TAB);
   for (int i = 0; i < kPageCount; ++i) Page(i)->Create(tab);

@@ -135,3 +135,8 @@
 #define IDM_PORT_COPY_PATH          32901
 #define IDM_PORT_KILL               32904
 #define IDM_PORT_REFRESH            32905
+
+// Signer column: the File menu's choice and the row commands on a file's hash (any page's menu).
+#define IDM_FILE_HIDE_MICROSOFT     33200
+#define IDM_COPY_SHA256             33201
+#define IDM_VIRUSTOTAL              33202

@@ -4,6 +4,7 @@
 #include "common/force_delete.h"
 #include "common/listpage.h"
 #include "common/shell.h"
+#include "common/signature.h"
 #include "pages/process/process_actions.h"
 #include "pages/process/process_info.h"
 #include "pages/process/process_rules.h"
@@ -67,6 +68,7 @@ void OnForbidRunning(CProcessPage& page) {
 void CProcessPage::FillModuleList() {
   const DWORD pid = SelectedPid(*this);
   process::EnableDebugPrivilege(m_hWnd);
+  common::AttachSignatureColumn(m_listModule, kModulePathColumn);  // once: "签名" after the path
   common::BeginListRefill(m_listModule);
   // PID 0 (no row selected, or the idle process) snapshots the program's own process. The 64-bit
   // build asks for the 32-bit modules of a 32-bit process too; without them it would list only the
@@ -84,6 +86,7 @@ void CProcessPage::FillModuleList() {
     }
   }
   common::EndListRefill(m_listModule);
+  common::RequestSignatures(m_listModule);  // the cells fill as the checks finish
 }
 
 bool CProcessPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
@@ -104,6 +107,8 @@ bool CProcessPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
       common::CopyTextToClipboard(m_hWnd, ModuleCell(*this, kModulePathColumn), L"模块路径已复制到剪贴板!");
       return true;
     case IDM_MODULE_SEARCH: common::SearchWeb(m_hWnd, ModuleCell(*this, kModuleNameColumn)); return true;
+    case IDM_COPY_SHA256: common::CopyFileSha256(m_hWnd, ModuleCell(*this, kModulePathColumn)); return true;
+    case IDM_VIRUSTOTAL: common::LookUpOnVirusTotal(m_hWnd, ModuleCell(*this, kModulePathColumn)); return true;
     default: return false;
   }
 }
