@@ -2,10 +2,12 @@
 #include "pages/autorun/autorun_page.h"
 
 #include "common/listpage.h"
-#include "common/path_rules.h"
+#include "common/path_lookup.h"
 #include "common/registry.h"
 #include "common/shell.h"
 #include "pages/autorun/add_autorun_dlg.h"
+#include "pages/autorun/autorun_rules.h"
+#include "pages/autorun/autorun_sources.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
 
@@ -16,30 +18,25 @@ constexpr wchar_t kPathCopied[] = L"文件路径已复制到剪贴板!";
 void CAutorunPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_AUTORUN_LIST, m_list); }
 
 void CAutorunPage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"名称", LVCFMT_CENTER, 140}, {L"注册表路径", LVCFMT_LEFT, 400}, {L"文件路径", LVCFMT_LEFT, 460}});
+  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"名称", LVCFMT_CENTER, 140}, {L"注册表路径", LVCFMT_LEFT, 400}, {L"文件路径", LVCFMT_LEFT, 460},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CAutorunPage::RefreshAutorunList() {
   common::BeginListRefill(m_list);
-  std::vector<std::wstring> seen;
-  for (const autorun::RunKey& runKey : autorun::RunKeys())
-    for (REGSAM view : common::kRegistryViews) ListRunKey(runKey, view, seen);
+  FillList(autorun::GatherEntries(common::SystemPathLookup()));
   common::EndListRefill(m_list);
 }
 
-void CAutorunPage::ListRunKey(const autorun::RunKey& runKey, REGSAM view, std::vector<std::wstring>& seen) {
-  ui::CRegKey key;
-  if (::RegOpenKeyExW(common::RootKey(runKey.root), runKey.key, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
-    return;
-  std::wstring kernelName = common::KernelKeyName(key.get());
-  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
-  const std::wstring path = common::ShownKeyPath(runKey.root, runKey.key, kernelName);
-  for (const common::RegValue& value : common::Values(key.get())) {
-    int row = m_list.GetItemCount();
+void CAutorunPage::FillList(const std::vector<autorun::Entry>& entries) {
+  int row = 0;
+  for (const autorun::Entry& e : entries) {
     common::InsertNumberedRow(m_list, row);
-    m_list.SetItemText(row, 1, common::ShowValueName(value.name));
-    m_list.SetItemText(row, 2, path);
-    m_list.SetItemText(row, 3, common::CleanAutorunPath(common::DataText(value.type, value.data)));
+    m_list.SetItemText(row, autorun::kColName, e.name);
+    m_list.SetItemText(row, autorun::kColLocation, e.location);
+    m_list.SetItemText(row, autorun::kColFile, e.file);
+    m_list.SetItemText(row, autorun::kColCommandLine, e.commandLine);
+    ++row;
   }
 }
 

@@ -32,7 +32,8 @@ void CIfeoPage::SetupLists() {
   common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27},
                                  {L"原始文件", LVCFMT_LEFT, 300},
                                  {L"Image File Execution Option", LVCFMT_LEFT, 450},
-                                 {L"注册表路径", LVCFMT_LEFT, 400}});
+                                 {L"注册表路径", LVCFMT_LEFT, 400},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CIfeoPage::RefreshIfeoList() {
@@ -61,6 +62,7 @@ void CIfeoPage::ListImageKeys(REGSAM view, std::vector<std::wstring>& seen) {
     m_list.SetItemText(row, 1, name);
     m_list.SetItemText(row, 2, common::DataText(debugger.type, debugger.data));
     m_list.SetItemText(row, 3, parentPath + L"\\" + name);
+    m_list.SetItemText(row, 4, common::RawDataText(debugger.type, debugger.data.data(), debugger.data.size()));
   }
 }
 
@@ -81,7 +83,9 @@ bool CIfeoPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   }
 }
 
-// Deletes the selected row's whole image key; one with subkeys of its own cannot be deleted.
+// Deletes the selected row's whole image key. A key that cannot go whole (one with subkeys of its
+// own, as a hijacker may add to keep its entry) loses its "Debugger" value, the hijack itself, and
+// keeps the rest; the message says so.
 void CIfeoPage::OnDeleteEntry() {
   std::wstring name = common::GetSelectedCell(m_list, 1);
   if (!name.empty()) {
@@ -93,7 +97,13 @@ void CIfeoPage::OnDeleteEntry() {
                         parent.put()) != ERROR_SUCCESS) {
       ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
     } else if (::RegDeleteKeyExW(parent.get(), name.c_str(), KEY_WOW64_64KEY, 0) != ERROR_SUCCESS) {
-      ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
+      ui::CRegKey image;
+      if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, image.put()) ==
+              ERROR_SUCCESS &&
+          ::RegDeleteValueW(image.get(), ifeo::kDebuggerValue) == ERROR_SUCCESS)
+        ui::ShowMessage(m_hWnd, ifeo::kDebuggerOnlyRemoved, L"提示", MB_ICONINFORMATION);
+      else
+        ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
     }
   }
   RefreshIfeoList();

@@ -12,6 +12,10 @@ inline constexpr wchar_t kForbidMarker[] = L"Forbid by Morvane";
 // The example key Windows ships; compared exactly, so a key differing in case is listed.
 inline constexpr wchar_t kSampleKey[] = L"Your Image File Name Here without a path";
 
+// Said when an image key could not be deleted whole and only its "Debugger" value was removed.
+inline constexpr wchar_t kDebuggerOnlyRemoved[] =
+    L"该映像劫持项无法整体删除(它含有子项或受到保护)。已删除其中的 Debugger 值，劫持已解除；其余内容保留未动。";
+
 bool IsListedImageKey(const std::wstring& name);
 
 // The parent of an image key, from the key (without its root) and the image name: false when the

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "common/listpage.h"
-#include "common/path_rules.h"
+#include "common/path_lookup.h"
 #include "pages/service/service_rules.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
@@ -67,7 +67,9 @@ std::optional<std::wstring> ReadDescription(SC_HANDLE service) {
 }
 
 constexpr DWORD kReadManagerAccess = GENERIC_READ | SC_MANAGER_ENUMERATE_SERVICE;
-constexpr DWORD kReadServiceAccess = GENERIC_READ | SERVICE_QUERY_STATUS;
+// Only the right each query needs: a service whose security refuses more (READ_CONTROL, say)
+// still shows its configuration.
+constexpr DWORD kReadServiceAccess = SERVICE_QUERY_CONFIG;
 
 }  // namespace
 
@@ -84,7 +86,8 @@ void CServicePage::SetupLists() {
                                  {L"类型", LVCFMT_LEFT, 60},
                                  {L"用户", LVCFMT_CENTER, 140},
                                  {L"依赖", LVCFMT_CENTER, 80},
-                                 {L"路径", LVCFMT_LEFT, 600}});
+                                 {L"路径", LVCFMT_LEFT, 600},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CServicePage::RefreshServiceList() {
@@ -95,9 +98,10 @@ void CServicePage::RefreshServiceList() {
     ui::ShowMessage(m_hWnd, L"服务控制句柄打开失败", L"错误", MB_OK | MB_ICONINFORMATION);
   } else {
     std::vector<BYTE> configBuffer(8 * 1024);
+    const common::PathLookup lookup = common::SystemPathLookup();
     int row = 0;
     for (const ServiceEntry& entry : EnumerateServices(manager.get()))
-      AddServiceRow(manager.get(), row++, entry, configBuffer);
+      AddServiceRow(manager.get(), row++, entry, configBuffer, lookup);
   }
   common::EndListRefill(m_list);
 }
@@ -105,7 +109,7 @@ void CServicePage::RefreshServiceList() {
 // One row: names and state from the enumeration, cells 4 to 7 from the configuration (left
 // empty when the service cannot be opened or its configuration cannot be read).
 void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
-                                 std::vector<BYTE>& configBuffer) {
+                                 std::vector<BYTE>& configBuffer, const common::PathLookup& lookup) {
   common::InsertNumberedRow(m_list, row);
   m_list.SetItemText(row, 1, entry.name);
   m_list.SetItemText(row, 2, entry.displayName);
@@ -121,7 +125,10 @@ void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry&
   m_list.SetItemText(row, 4, service::StartTypeText(config->dwStartType));
   if (config->lpServiceStartName) m_list.SetItemText(row, 5, config->lpServiceStartName);
   if (config->lpDependencies) m_list.SetItemText(row, 6, config->lpDependencies);  // up to its first NUL
-  if (config->lpBinaryPathName) m_list.SetItemText(row, 7, common::CleanServicePath(config->lpBinaryPathName));
+  if (config->lpBinaryPathName) {
+    m_list.SetItemText(row, 7, common::CommandPath(config->lpBinaryPathName, lookup));
+    m_list.SetItemText(row, 8, config->lpBinaryPathName);
+  }
 }
 
 void CServicePage::ShowServiceDescription() {

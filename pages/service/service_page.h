@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/path_rules.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -36,8 +37,8 @@ class CServicePage : public ui::CDialog {
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
-  void AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
-                     std::vector<BYTE>& configBuffer);
+  void AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry, std::vector<BYTE>& configBuffer,
+                     const common::PathLookup& lookup);
   void ShowRowMenu(int item);
   void OnControlCommand(UINT id);
   void OnStartTypeCommand(UINT id);

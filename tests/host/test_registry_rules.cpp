@@ -69,6 +69,25 @@ TEST(ValueDataText, TextEndsAtTheFirstZeroWithinTheBytesReturned) {
   EXPECT_EQ(BytesUpToZero(binary + 4, 2), "");
 }
 
+// The command-line column hides nothing: text after a NUL, every string of a multi-string, numbers
+// and bytes.
+TEST(ValueDataText, RawTextShowsTheDataWhole) {
+  const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0};
+  EXPECT_EQ(RawDataText(7, multi, sizeof multi), L"a\u4e2d\\0b");
+  const unsigned char hidden[] = {'C', 0, ':', 0, 0, 0, 'e', 0, 'v', 0, 0, 0};
+  EXPECT_EQ(RawDataText(1, hidden, sizeof hidden), L"C:\\0ev");
+  const unsigned char slashZero[] = {'a', 0, '\\', 0, '0', 0};  // a literal backslash-zero stays apart
+  EXPECT_EQ(RawDataText(1, slashZero, sizeof slashZero), L"a\\\\0");
+  const unsigned char dword[] = {0x00, 0x02, 0, 0}, qword[] = {1, 0, 0, 0, 0, 0, 0, 0x80};
+  EXPECT_EQ(RawDataText(4, dword, sizeof dword), L"0x00000200 (512)");
+  EXPECT_EQ(RawDataText(11, qword, sizeof qword), L"0x8000000000000001 (9223372036854775809)");
+  EXPECT_EQ(RawDataText(4, dword, 3), L"00 02 00");  // a short DWORD is shown as bytes
+  const unsigned char binary[] = {'e', 'v', 0, 0xFF};
+  EXPECT_EQ(RawDataText(3, binary, sizeof binary), L"65 76 00 FF");
+  EXPECT_EQ(RawDataText(3, binary, 0), L"");
+  EXPECT_EQ(RawDataText(1, binary, 0), L"");
+}
+
 TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
   const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"));

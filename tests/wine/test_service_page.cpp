@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "common/shell_rules.h"
 #include "tests/wine/test_util.h"
+
+#include <sddl.h>
 #include "ui/handle.h"
 
 namespace {
@@ -140,13 +143,15 @@ TEST(ServicePage, ListsEveryServiceOnceAndItsCommandsTakeItsCells) {
   wt::ShellLog shell;
   const int row = tab.Row(svc);
   ASSERT_GE(row, 0);
-  // Only the first dependency ("RpcSs" where the manager tells them); the path without quotes,
-  // cut before the "-k" switch.
-  const std::wstring path = ServiceExe() + L" " + longArgument + L" ";
-  EXPECT_EQ(wt::RowTexts(tab.list, row), (std::vector<std::wstring>{std::to_wstring(row + 1), svc.name,
-                                                                     L"瓦德测试服务 a&b", L"停止", L"手动",
-                                                                     L"LocalSystem", svc.Config().second, path}));
+  // Only the first dependency ("RpcSs" where the manager tells them); the path of the program
+  // the command line starts; the command line whole.
+  const std::wstring path = ServiceExe();
+  EXPECT_EQ(wt::RowTexts(tab.list, row),
+            (std::vector<std::wstring>{std::to_wstring(row + 1), svc.name, L"瓦德测试服务 a&b", L"停止", L"手动",
+                                       L"LocalSystem", svc.Config().second, path,
+                                       Command(longArgument + L" -k wardlet")}));
   EXPECT_EQ(tab.Cell(pathless, 7), L"");
+  EXPECT_EQ(tab.Cell(pathless, 8), L"/only-switches");
   std::vector<std::wstring> names;
   for (int i = 0; i < tab.list.GetItemCount(); ++i) {
     ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
@@ -187,6 +192,35 @@ TEST(ServicePage, ListsEveryServiceOnceAndItsCommandsTakeItsCells) {
   tab.Run(pathless, 0, &seen);
   EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_LOCATE) && seen.IsGreyed(IDM_SERVICE_PROPERTIES) &&
               seen.IsGreyed(IDM_SERVICE_COPY_PATH) && !seen.IsGreyed(IDM_SERVICE_SEARCH));
+}
+
+// A service whose security refuses READ_CONTROL (and so GENERIC_READ) still shows its start type,
+// account, path and description: the page asks only for the right each query needs.
+TEST(ServicePage, AServiceThatRefusesReadControlStillShowsItsCells) {
+  TestService svc(Command(L"-k guarded"));
+  ASSERT_TRUE(svc.created);
+  std::wstring text = L"guarded description";
+  SERVICE_DESCRIPTIONW d{text.data()};
+  ASSERT_TRUE(::ChangeServiceConfig2W(OpenTestService(svc.name, SERVICE_CHANGE_CONFIG).get(),
+                                      SERVICE_CONFIG_DESCRIPTION, &d));
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;RC;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, nullptr));
+  const BOOL secured = ::SetServiceObjectSecurity(OpenTestService(svc.name, WRITE_DAC).get(),
+                                                  DACL_SECURITY_INFORMATION, sd);
+  ::LocalFree(sd);
+  ASSERT_TRUE(secured);
+  // Where the manager enforces the DACL, a request that includes READ_CONTROL is refused.
+  const bool enforced = !OpenTestService(svc.name, GENERIC_READ);
+  ServiceTab tab;
+  ASSERT_GE(tab.Row(svc), 0);
+  EXPECT_EQ(tab.Cell(svc, 4), L"手动");
+  EXPECT_EQ(tab.Cell(svc, 5), L"LocalSystem");
+  EXPECT_EQ(tab.Cell(svc, 7), ServiceExe());
+  EXPECT_EQ(tab.Cell(svc, 8), Command(L"-k guarded"));
+  tab.Click(tab.Row(svc));
+  EXPECT_EQ(tab.Edit(), text);
+  if (!enforced) std::printf("[ note ] this service manager does not enforce the DACL\n");
 }
 
 // Control and start-type commands reach their states and refresh, the menu following them;
