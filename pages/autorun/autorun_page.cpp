@@ -53,7 +53,7 @@ bool CAutorunPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_AUTORUN_DELETE: OnDeleteItem(); return true;
     case IDM_AUTORUN_ADD: OnAddItem(); return true;
     case IDM_AUTORUN_LOCATE: common::LocateFile(cell(3), SW_SHOWDEFAULT); return true;
-    case IDM_AUTORUN_REGEDIT: common::OpenKeyInRegedit(m_hWnd, cell(2)); return true;
+    case IDM_AUTORUN_REGEDIT: OnOpenInRegedit(); return true;
     case IDM_AUTORUN_PROPERTIES: common::ShowFileProperties(cell(3)); return true;
     case IDM_AUTORUN_COPY_PATH: common::CopyTextToClipboard(m_hWnd, cell(3), kPathCopied); return true;
     case IDM_AUTORUN_COPY_KEY: common::CopyTextToClipboard(m_hWnd, cell(2), kPathCopied); return true;
@@ -62,21 +62,30 @@ bool CAutorunPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   }
 }
 
-// Deletes the value the selected row shows, in the key its path names (a WOW6432Node path is the
-// 32-bit view's key, reached through the 64-bit view by its real name).
+// Deletes what the selected row names: a registry value in the key its path names (a
+// WOW6432Node path is the 32-bit view's key, reached through the 64-bit view by its real name), a
+// Startup folder's file, or a scheduled task. A Winlogon value Windows cannot do without is set
+// back to its default, and the user is told.
 void CAutorunPage::OnDeleteItem() {
-  common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 2));
-  std::wstring name = common::ValueNameFromCell(common::GetSelectedCell(m_list, 1));
-  ui::CRegKey key;
-  if (parts.root == common::RegRoot::Unknown ||
-      ::RegOpenKeyExW(common::RootKey(parts.root), parts.key.c_str(), 0, KEY_WRITE | KEY_WOW64_64KEY, key.put()) !=
-          ERROR_SUCCESS) {
+  const std::wstring location = common::GetSelectedCell(m_list, autorun::kColLocation);
+  autorun::DeleteOutcome out = autorun::DeleteEntry(common::GetSelectedCell(m_list, autorun::kColName), location,
+                                                    common::GetSelectedCell(m_list, autorun::kColFile));
+  if (!out.opened)
     ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
-  } else if (common::DeleteValueExact(key.get(), name) != ERROR_SUCCESS) {
+  else if (!out.deleted)
     ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
-  }
-  key.reset();
+  else if (!out.note.empty())
+    ui::ShowMessage(m_hWnd, out.note, L"提示", MB_ICONINFORMATION);
   RefreshAutorunList();
+}
+
+// Registry Editor for a registry row; a folder's file or a task has no key to open.
+void CAutorunPage::OnOpenInRegedit() {
+  const std::wstring location = common::GetSelectedCell(m_list, autorun::kColLocation);
+  if (common::SplitKeyPath(location).root == common::RegRoot::Unknown && location.rfind(L"HKEY_", 0) != 0)
+    ui::ShowMessage(m_hWnd, L"这一项不在注册表中: 它是启动文件夹中的文件或计划任务。", L"提示", MB_ICONINFORMATION);
+  else
+    common::OpenKeyInRegedit(m_hWnd, location);
 }
 
 // Writes a new value of the current user's Run key from the add dialog.

@@ -29,6 +29,7 @@ class CAutorunPage : public ui::CDialog {
  private:
   void FillList(const std::vector<autorun::Entry>& entries);
   void OnDeleteItem();
+  void OnOpenInRegedit();
   void OnAddItem();
 
   ui::CListCtrl m_list;

@@ -7,6 +7,7 @@
 #include "common/shell.h"
 #include "pages/ifeo/add_ifeo_dlg.h"
 #include "pages/ifeo/ifeo_rules.h"
+#include "pages/ifeo/ifeo_sources.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
 
@@ -33,36 +34,26 @@ void CIfeoPage::SetupLists() {
                                  {L"原始文件", LVCFMT_LEFT, 300},
                                  {L"Image File Execution Option", LVCFMT_LEFT, 450},
                                  {L"注册表路径", LVCFMT_LEFT, 400},
+                                 {L"值", LVCFMT_LEFT, 110},
                                  {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CIfeoPage::RefreshIfeoList() {
   common::BeginListRefill(m_list);
-  std::vector<std::wstring> seen;
-  for (REGSAM view : common::kRegistryViews) ListImageKeys(view, seen);
+  FillList(ifeo::GatherEntries());
   common::EndListRefill(m_list);
 }
 
-void CIfeoPage::ListImageKeys(REGSAM view, std::vector<std::wstring>& seen) {
-  ui::CRegKey parent;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ifeo::kIfeoKey, 0, KEY_READ | view, parent.put()) != ERROR_SUCCESS) return;
-  std::wstring kernelName = common::KernelKeyName(parent.get());
-  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
-  const std::wstring parentPath = common::ShownKeyPath(common::RegRoot::LocalMachine, ifeo::kIfeoKey, kernelName);
-  common::RegValue debugger;
-  for (const std::wstring& name : common::SubkeyNames(parent.get())) {
-    if (!ifeo::IsListedImageKey(name)) continue;
-    ui::CRegKey image;
-    if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_READ | view, image.put()) != ERROR_SUCCESS) continue;
-    LONG read = common::QueryValue(image.get(), ifeo::kDebuggerValue, debugger);
-    image.reset();
-    if (read != ERROR_SUCCESS) continue;
-    int row = m_list.GetItemCount();
+void CIfeoPage::FillList(const std::vector<ifeo::Entry>& entries) {
+  int row = 0;
+  for (const ifeo::Entry& e : entries) {
     common::InsertNumberedRow(m_list, row);
-    m_list.SetItemText(row, 1, name);
-    m_list.SetItemText(row, 2, common::DataText(debugger.type, debugger.data));
-    m_list.SetItemText(row, 3, parentPath + L"\\" + name);
-    m_list.SetItemText(row, 4, common::RawDataText(debugger.type, debugger.data.data(), debugger.data.size()));
+    m_list.SetItemText(row, ifeo::kColImage, e.image);
+    m_list.SetItemText(row, ifeo::kColData, e.data);
+    m_list.SetItemText(row, ifeo::kColKey, e.key);
+    m_list.SetItemText(row, ifeo::kColValue, common::ShowValueName(e.valueName));
+    m_list.SetItemText(row, ifeo::kColCommandLine, e.commandLine);
+    ++row;
   }
 }
 
@@ -78,7 +69,7 @@ bool CIfeoPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_IFEO_REFRESH: RefreshIfeoList(); return true;
     case IDM_IFEO_DELETE: OnDeleteEntry(); return true;
     case IDM_IFEO_ADD: OnAddEntry(); return true;
-    case IDM_IFEO_REGEDIT: common::OpenKeyInRegedit(m_hWnd, common::GetSelectedCell(m_list, 3)); return true;
+    case IDM_IFEO_REGEDIT: common::OpenKeyInRegedit(m_hWnd, common::GetSelectedCell(m_list, ifeo::kColKey)); return true;
     default: return false;
   }
 }
@@ -87,9 +78,12 @@ bool CIfeoPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
 // own, as a hijacker may add to keep its entry) loses its "Debugger" value, the hijack itself, and
 // keeps the rest; the message says so.
 void CIfeoPage::OnDeleteEntry() {
-  std::wstring name = common::GetSelectedCell(m_list, 1);
-  if (!name.empty()) {
-    common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 3));
+  std::wstring name = common::GetSelectedCell(m_list, ifeo::kColImage);
+  const std::wstring value = common::ValueNameFromCell(common::GetSelectedCell(m_list, ifeo::kColValue));
+  if (!name.empty() && !value.empty() && value != ifeo::kDebuggerValue) {
+    DeleteValueOfRow(value);
+  } else if (!name.empty()) {
+    common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, ifeo::kColKey));
     std::wstring parentKey;
     ui::CRegKey parent;
     if (parts.root == common::RegRoot::Unknown || !ifeo::ParentOfImageKey(parts.key, name, parentKey) ||
@@ -107,6 +101,19 @@ void CIfeoPage::OnDeleteEntry() {
     }
   }
   RefreshIfeoList();
+}
+
+// Deletes exactly the value a GlobalFlag, VerifierDlls or MonitorProcess row shows; the key and
+// its other values stay.
+void CIfeoPage::DeleteValueOfRow(const std::wstring& value) {
+  common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, ifeo::kColKey));
+  ui::CRegKey key;
+  if (parts.root == common::RegRoot::Unknown ||
+      ::RegOpenKeyExW(common::RootKey(parts.root), parts.key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                      key.put()) != ERROR_SUCCESS)
+    ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
+  else if (common::DeleteValueExact(key.get(), value) != ERROR_SUCCESS)
+    ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
 }
 
 // Bars the program named in the add dialog; nothing is reported, the refreshed list tells.

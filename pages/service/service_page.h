@@ -27,6 +27,7 @@ class CServicePage : public ui::CDialog {
     std::wstring name;
     std::wstring displayName;
     DWORD state;
+    DWORD type;  // SERVICE_WIN32_* or a driver type
   };
   // How long start, stop, pause and resume wait for the target state (tests shorten it).
   static void SetWaitBound(DWORD ms);

@@ -78,8 +78,8 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
     EXPECT_EQ(p.Cell(e.image, 2), e.debugger);
     EXPECT_EQ(p.Cell(e.image, 3), e.key + e.image);
   }
-  EXPECT_EQ(p.Cell(L"wardlet_t_plain.exe", 4), L"C:\\dbg.exe -x");
-  EXPECT_EQ(p.Cell(L"wardlet_t_binary.exe", 4), L"61 62 63 00 64");  // the data whole
+  EXPECT_EQ(p.Cell(L"wardlet_t_plain.exe", 5), L"C:\\dbg.exe -x");
+  EXPECT_EQ(p.Cell(L"wardlet_t_binary.exe", 5), L"61 62 63 00 64");  // the data whole
   for (int r = 0, n = p.list.GetItemCount(); r < n; ++r) EXPECT_EQ(p.list.GetItemText(r, 0), std::to_wstring(r + 1));
 
   // An entry of the 32-bit view is deleted in its own key.
@@ -192,4 +192,53 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
     EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());
   }
   EXPECT_EQ(driver.opened, 4);
+}
+
+// GlobalFlag with silent-exit monitoring on, VerifierDlls and the MonitorProcess started when the
+// image exits are rows of their own; delete removes exactly the row's value.
+TEST(IfeoPage, SilentExitMonitorsAndVerifierDllsAreListedAndDeletedValueByValue) {
+  const std::wstring silent = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
+  const std::wstring machine = L"HKEY_LOCAL_MACHINE\\";
+  ImageKey gf(L"wardlet_t_gf.exe"), off(L"wardlet_t_gf0.exe"), text(L"wardlet_t_gfs.exe");
+  gf.Set(L"GlobalFlag", REG_DWORD, {0x00, 0x02, 0, 0});
+  gf.Set(L"VerifierDlls", REG_SZ, rt::SzData(L"wt_verifier.dll"));
+  gf.Set(L"Keep", REG_SZ, rt::SzData(L"kept"));
+  off.Set(L"GlobalFlag", REG_DWORD, {0x02, 0, 0, 0});
+  text.Set(L"GlobalFlag", REG_SZ, rt::SzData(L"0x00000202"));
+  rt::TestKey monitorKey(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe");
+  rt::TestValue monitor(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"MonitorProcess", REG_SZ,
+                        rt::SzData(L"C:\\wt\\monitor.exe -silent"));
+  rt::TestValue mode(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"ReportingMode", REG_DWORD,
+                     {1, 0, 0, 0});
+  Page p;
+  auto rowOf = [&](const std::wstring& image, const std::wstring& value) {
+    std::vector<int> rows = rt::RowsWith(p.list, 1, image, 4, value);
+    return rows.size() == 1 ? rows[0] : -1;
+  };
+  EXPECT_EQ(rt::RowsWith(p.list, 1, L"wardlet_t_gf0.exe").size(), 0u);  // no monitoring bit
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gfs.exe", L"GlobalFlag"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"MonitorProcess"), 0);
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), 5), L"0x00000200 (512)");
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gfs.exe", L"GlobalFlag"), 5), L"0x00000202");
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), 2), L"wt_verifier.dll");
+  const int mon = rowOf(L"wardlet_t_gf.exe", L"MonitorProcess");
+  EXPECT_EQ(p.list.GetItemText(mon, 2), L"C:\\wt\\monitor.exe -silent");
+  EXPECT_EQ(p.list.GetItemText(mon, 3), machine + silent + L"\\wardlet_t_gf.exe");
+
+  wt::MessageLog messages;
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"GlobalFlag"));
+  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"VerifierDlls"));
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, gf.Path(), L"Keep"), L"kept");
+  EXPECT_EQ(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), -1);
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"MonitorProcess"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"MonitorProcess"));
+  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"ReportingMode"));
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"VerifierDlls"));
+  EXPECT_TRUE(gf.Exists());
+  EXPECT_TRUE(messages.entries.empty());
+  EXPECT_EQ(rt::RowsWith(p.list, 1, L"wardlet_t_gf.exe").size(), 0u);
 }
