@@ -355,6 +355,17 @@ bool RemoveSystemTask(const std::wstring& folderPath, const std::wstring& name) 
   return SUCCEEDED(folder->DeleteTask(taskName.b, 0));
 }
 
+// The user's and all users' Startup folders, each once.
+std::vector<std::wstring> StartupFolders() {
+  std::vector<std::wstring> folders, seen;
+  for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) continue;
+    if (common::FirstSighting(seen, folder, true)) folders.push_back(folder);
+  }
+  return folders;
+}
+
 TaskSource& Source() {
   static TaskSource source = SystemTaskSource();
   return source;
@@ -391,15 +402,7 @@ std::vector<Entry> ReadOtherKeys(const common::PathLookup& lookup) {
 
 std::vector<Entry> ReadStartupFolders(const common::PathLookup& lookup) {
   std::vector<Entry> entries;
-  ComScope com;
-  std::vector<std::wstring> seen;
-  for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
-    wchar_t folder[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) continue;
-    std::wstring path = folder;
-    if (!common::FirstSighting(seen, path, true)) continue;
-    ReadFolder(path, lookup, entries);
-  }
+  for (const std::wstring& folder : StartupFolders()) ReadFolder(folder, lookup, entries);
   return entries;
 }
 
@@ -447,11 +450,12 @@ DeleteOutcome DeleteEntry(const std::wstring& name, const std::wstring& location
   }
   common::KeyPathParts parts = common::SplitKeyPath(location);
   if (parts.root == common::RegRoot::Unknown) {
-    // A Startup folder's file: the folder as shown, the file by its name.
-    const bool folder = !location.empty() && location.find(L'\\') != std::wstring::npos &&
-                        !StartsWith(location, L"HKEY_") && name.find_first_of(L"\\/") == std::wstring::npos &&
-                        !name.empty();
-    if (!folder) {
+    // A Startup folder's file: only in one of the Startup folders, the file by its plain name.
+    bool folder = false;
+    for (const std::wstring& f : StartupFolders())
+      folder = folder || ::CompareStringOrdinal(f.c_str(), -1, location.c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (!folder || name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos || name == L"." ||
+        name == L"..") {
       out.opened = false;
       return out;
     }

@@ -297,6 +297,26 @@ TEST(AutorunMore, StartupFolderFilesAndShortcuts) {
   EXPECT_FALSE(wt::FileExists(plain));
   EXPECT_TRUE(wt::FileExists(keep));
   EXPECT_TRUE(messages.entries.empty());
+  // A row naming a file outside the Startup folders, or a path in place of a name, deletes nothing.
+  const std::wstring cases[][2] = {{L"wt target.exe", dir.path().substr(0, dir.path().size() - 1)},
+                                   {L"..\\wardlet_t_keep.txt", folder + L"\\x"},
+                                   {L"wardlet_t_keep.txt\\..\\wardlet_t_keep.txt", folder}};
+  for (const auto& c : cases) {
+    const int row = p.list.InsertItem(0, L"0");
+    p.list.SetItemText(row, 1, c[0]);
+    p.list.SetItemText(row, 2, c[1]);
+    messages.entries.clear();
+    p.Run(row, IDM_AUTORUN_DELETE);
+    EXPECT_EQ(messages.entries, wt::Shown(p.page, L"注册表打开失败", L"错误", MB_ICONERROR)) << c[0];
+  }
+  EXPECT_TRUE(wt::FileExists(target) && wt::FileExists(keep));
+  // A folder's file has no key for Registry Editor: the user is told, nothing is started.
+  wt::ShellLog shell;
+  messages.entries.clear();
+  p.Run(p.Row(L"wardlet_t_keep.txt", folder), IDM_AUTORUN_REGEDIT);
+  EXPECT_TRUE(shell.requests.empty());
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].style, static_cast<UINT>(MB_ICONINFORMATION));
 }
 
 // A scheduled task's actions are rows named by the task's folder; delete removes that task only.
