@@ -84,6 +84,30 @@ std::string BytesUpToZero(const unsigned char* data, size_t size) {
   return std::string(data, end);
 }
 
+std::wstring RawDataText(uint32_t type, const unsigned char* data, size_t size) {
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  if (IsTextType(type)) {
+    std::wstring text;
+    for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return ShowValueName(text);
+  }
+  if ((type == 4 && size == 4) || (type == 11 && size == 8)) {  // REG_DWORD, REG_QWORD
+    unsigned long long v = 0;
+    for (size_t i = size; i-- > 0;) v = (v << 8) | data[i];
+    std::wstring hex;
+    for (size_t i = size * 2; i-- > 0;) hex += kHex[(v >> (i * 4)) & 0xF];
+    return L"0x" + hex + L" (" + std::to_wstring(v) + L")";
+  }
+  std::wstring bytes;
+  for (size_t i = 0; i < size; ++i) {
+    if (i) bytes += L' ';
+    bytes += kHex[data[i] >> 4];
+    bytes += kHex[data[i] & 0xF];
+  }
+  return bytes;
+}
+
 bool IsWow64Redirected(const std::wstring& kernelName) {
   std::wstring u = Upper(kernelName) + L"\\";
   return u.find(L"\\" + Upper(kWow64Node) + L"\\") != std::wstring::npos;

@@ -35,6 +35,11 @@ std::wstring TextUpToZero(const unsigned char* data, size_t size);
 // Bytes up to the first zero byte, never past size.
 std::string BytesUpToZero(const unsigned char* data, size_t size);
 
+// Data whole, as the command-line column shows it: text types all their characters, the
+// terminators at the end left off and each NUL inside written "\0" (as ShowValueName writes
+// names); a DWORD or QWORD as hexadecimal and decimal; any other type as its bytes in hexadecimal.
+std::wstring RawDataText(uint32_t type, const unsigned char* data, size_t size);
+
 // Whether the kernel's name of an opened key lies under a WOW6432Node key (the 32-bit view).
 bool IsWow64Redirected(const std::wstring& kernelName);
 // The key as the 32-bit view stores it: "WOW6432Node\" after its first element.

@@ -19,10 +19,10 @@ constexpr const wchar_t* kPrefix = L"WardletBench";
 std::vector<std::wstring> ServiceNames(SC_HANDLE scm) {
   std::vector<std::wstring> names;
   DWORD needed = 0, count = 0, resume = 0;
-  ::EnumServicesStatusW(scm, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume);
+  ::EnumServicesStatusW(scm, SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume);
   std::vector<BYTE> buf(needed + 4096);
   resume = 0;
-  if (!::EnumServicesStatusW(scm, SERVICE_WIN32, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()),
+  if (!::EnumServicesStatusW(scm, SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()),
                              static_cast<DWORD>(buf.size()), &needed, &count, &resume))
     return names;
   const auto* e = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
@@ -65,17 +65,17 @@ size_t FloorPass() {
   size_t work = 0;
   ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, GENERIC_READ | SC_MANAGER_ENUMERATE_SERVICE));
   DWORD needed = 0, count = 0, resume = 0;
-  ::EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume);
+  ::EnumServicesStatusW(scm.get(), SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume);
   std::vector<BYTE> buf(needed);
   resume = 0;
-  if (!::EnumServicesStatusW(scm.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
+  if (!::EnumServicesStatusW(scm.get(), SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL,
                              reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()), static_cast<DWORD>(buf.size()),
                              &needed, &count, &resume))
     return 0;
   std::vector<BYTE> config(8 * 1024);
   const auto* e = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buf.data());
   for (DWORD i = 0; i < count; ++i) {
-    ui::CServiceHandle svc(::OpenServiceW(scm.get(), e[i].lpServiceName, GENERIC_READ | SERVICE_QUERY_STATUS));
+    ui::CServiceHandle svc(::OpenServiceW(scm.get(), e[i].lpServiceName, SERVICE_QUERY_CONFIG));
     DWORD got = 0;
     if (svc && ::QueryServiceConfigW(svc.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data()),
                                      static_cast<DWORD>(config.size()), &got))

@@ -2,10 +2,12 @@
 #include "pages/autorun/autorun_page.h"
 
 #include "common/listpage.h"
-#include "common/path_rules.h"
+#include "common/path_lookup.h"
 #include "common/registry.h"
 #include "common/shell.h"
 #include "pages/autorun/add_autorun_dlg.h"
+#include "pages/autorun/autorun_rules.h"
+#include "pages/autorun/autorun_sources.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
 
@@ -16,30 +18,25 @@ constexpr wchar_t kPathCopied[] = L"文件路径已复制到剪贴板!";
 void CAutorunPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_AUTORUN_LIST, m_list); }
 
 void CAutorunPage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"名称", LVCFMT_CENTER, 140}, {L"注册表路径", LVCFMT_LEFT, 400}, {L"文件路径", LVCFMT_LEFT, 460}});
+  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27}, {L"名称", LVCFMT_CENTER, 140}, {L"注册表路径", LVCFMT_LEFT, 400}, {L"文件路径", LVCFMT_LEFT, 460},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CAutorunPage::RefreshAutorunList() {
   common::BeginListRefill(m_list);
-  std::vector<std::wstring> seen;
-  for (const autorun::RunKey& runKey : autorun::RunKeys())
-    for (REGSAM view : common::kRegistryViews) ListRunKey(runKey, view, seen);
+  FillList(autorun::GatherEntries(common::SystemPathLookup()));
   common::EndListRefill(m_list);
 }
 
-void CAutorunPage::ListRunKey(const autorun::RunKey& runKey, REGSAM view, std::vector<std::wstring>& seen) {
-  ui::CRegKey key;
-  if (::RegOpenKeyExW(common::RootKey(runKey.root), runKey.key, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
-    return;
-  std::wstring kernelName = common::KernelKeyName(key.get());
-  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
-  const std::wstring path = common::ShownKeyPath(runKey.root, runKey.key, kernelName);
-  for (const common::RegValue& value : common::Values(key.get())) {
-    int row = m_list.GetItemCount();
+void CAutorunPage::FillList(const std::vector<autorun::Entry>& entries) {
+  int row = 0;
+  for (const autorun::Entry& e : entries) {
     common::InsertNumberedRow(m_list, row);
-    m_list.SetItemText(row, 1, common::ShowValueName(value.name));
-    m_list.SetItemText(row, 2, path);
-    m_list.SetItemText(row, 3, common::CleanAutorunPath(common::DataText(value.type, value.data)));
+    m_list.SetItemText(row, autorun::kColName, e.name);
+    m_list.SetItemText(row, autorun::kColLocation, e.location);
+    m_list.SetItemText(row, autorun::kColFile, e.file);
+    m_list.SetItemText(row, autorun::kColCommandLine, e.commandLine);
+    ++row;
   }
 }
 
@@ -56,7 +53,7 @@ bool CAutorunPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_AUTORUN_DELETE: OnDeleteItem(); return true;
     case IDM_AUTORUN_ADD: OnAddItem(); return true;
     case IDM_AUTORUN_LOCATE: common::LocateFile(cell(3), SW_SHOWDEFAULT); return true;
-    case IDM_AUTORUN_REGEDIT: common::OpenKeyInRegedit(m_hWnd, cell(2)); return true;
+    case IDM_AUTORUN_REGEDIT: OnOpenInRegedit(); return true;
     case IDM_AUTORUN_PROPERTIES: common::ShowFileProperties(cell(3)); return true;
     case IDM_AUTORUN_COPY_PATH: common::CopyTextToClipboard(m_hWnd, cell(3), kPathCopied); return true;
     case IDM_AUTORUN_COPY_KEY: common::CopyTextToClipboard(m_hWnd, cell(2), kPathCopied); return true;
@@ -65,21 +62,30 @@ bool CAutorunPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   }
 }
 
-// Deletes the value the selected row shows, in the key its path names (a WOW6432Node path is the
-// 32-bit view's key, reached through the 64-bit view by its real name).
+// Deletes what the selected row names: a registry value in the key its path names (a
+// WOW6432Node path is the 32-bit view's key, reached through the 64-bit view by its real name), a
+// Startup folder's file, or a scheduled task. A Winlogon value Windows cannot do without is set
+// back to its default, and the user is told.
 void CAutorunPage::OnDeleteItem() {
-  common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 2));
-  std::wstring name = common::ValueNameFromCell(common::GetSelectedCell(m_list, 1));
-  ui::CRegKey key;
-  if (parts.root == common::RegRoot::Unknown ||
-      ::RegOpenKeyExW(common::RootKey(parts.root), parts.key.c_str(), 0, KEY_WRITE | KEY_WOW64_64KEY, key.put()) !=
-          ERROR_SUCCESS) {
+  const std::wstring location = common::GetSelectedCell(m_list, autorun::kColLocation);
+  autorun::DeleteOutcome out = autorun::DeleteEntry(common::GetSelectedCell(m_list, autorun::kColName), location,
+                                                    common::GetSelectedCell(m_list, autorun::kColFile));
+  if (!out.opened)
     ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
-  } else if (common::DeleteValueExact(key.get(), name) != ERROR_SUCCESS) {
+  else if (!out.deleted)
     ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
-  }
-  key.reset();
+  else if (!out.note.empty())
+    ui::ShowMessage(m_hWnd, out.note, L"提示", MB_ICONINFORMATION);
   RefreshAutorunList();
+}
+
+// Registry Editor for a registry row; a folder's file or a task has no key to open.
+void CAutorunPage::OnOpenInRegedit() {
+  const std::wstring location = common::GetSelectedCell(m_list, autorun::kColLocation);
+  if (common::SplitKeyPath(location).root == common::RegRoot::Unknown && location.rfind(L"HKEY_", 0) != 0)
+    ui::ShowMessage(m_hWnd, L"这一项不在注册表中: 它是启动文件夹中的文件或计划任务。", L"提示", MB_ICONINFORMATION);
+  else
+    common::OpenKeyInRegedit(m_hWnd, location);
 }
 
 // Writes a new value of the current user's Run key from the add dialog.

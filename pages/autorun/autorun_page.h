@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/autorun/autorun_rules.h"
+#include "pages/autorun/autorun_sources.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -15,7 +15,8 @@ class CAutorunPage : public ui::CDialog {
   CAutorunPage() : ui::CDialog(IDD_AUTORUN_PAGE) {}
 
   void SetupLists();
-  // Lists the six keys, each in the 64-bit and then the 32-bit registry view, every key once.
+  // Lists every startup entry; registry keys are read in the 64-bit and then the 32-bit view, each
+  // key once.
   void RefreshAutorunList();
 
   const ui::CListCtrl& List() const { return m_list; }
@@ -26,9 +27,9 @@ class CAutorunPage : public ui::CDialog {
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
-  // Appends the rows of one key seen through one view, unless that key was listed already.
-  void ListRunKey(const autorun::RunKey& runKey, REGSAM view, std::vector<std::wstring>& seen);
+  void FillList(const std::vector<autorun::Entry>& entries);
   void OnDeleteItem();
+  void OnOpenInRegedit();
   void OnAddItem();
 
   ui::CListCtrl m_list;

@@ -7,6 +7,7 @@
 #include "common/shell.h"
 #include "pages/ifeo/add_ifeo_dlg.h"
 #include "pages/ifeo/ifeo_rules.h"
+#include "pages/ifeo/ifeo_sources.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
 
@@ -32,35 +33,27 @@ void CIfeoPage::SetupLists() {
   common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27},
                                  {L"原始文件", LVCFMT_LEFT, 300},
                                  {L"Image File Execution Option", LVCFMT_LEFT, 450},
-                                 {L"注册表路径", LVCFMT_LEFT, 400}});
+                                 {L"注册表路径", LVCFMT_LEFT, 400},
+                                 {L"值", LVCFMT_LEFT, 110},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CIfeoPage::RefreshIfeoList() {
   common::BeginListRefill(m_list);
-  std::vector<std::wstring> seen;
-  for (REGSAM view : common::kRegistryViews) ListImageKeys(view, seen);
+  FillList(ifeo::GatherEntries());
   common::EndListRefill(m_list);
 }
 
-void CIfeoPage::ListImageKeys(REGSAM view, std::vector<std::wstring>& seen) {
-  ui::CRegKey parent;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, ifeo::kIfeoKey, 0, KEY_READ | view, parent.put()) != ERROR_SUCCESS) return;
-  std::wstring kernelName = common::KernelKeyName(parent.get());
-  if (!common::FirstSighting(seen, kernelName, view == KEY_WOW64_64KEY)) return;
-  const std::wstring parentPath = common::ShownKeyPath(common::RegRoot::LocalMachine, ifeo::kIfeoKey, kernelName);
-  common::RegValue debugger;
-  for (const std::wstring& name : common::SubkeyNames(parent.get())) {
-    if (!ifeo::IsListedImageKey(name)) continue;
-    ui::CRegKey image;
-    if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_READ | view, image.put()) != ERROR_SUCCESS) continue;
-    LONG read = common::QueryValue(image.get(), ifeo::kDebuggerValue, debugger);
-    image.reset();
-    if (read != ERROR_SUCCESS) continue;
-    int row = m_list.GetItemCount();
+void CIfeoPage::FillList(const std::vector<ifeo::Entry>& entries) {
+  int row = 0;
+  for (const ifeo::Entry& e : entries) {
     common::InsertNumberedRow(m_list, row);
-    m_list.SetItemText(row, 1, name);
-    m_list.SetItemText(row, 2, common::DataText(debugger.type, debugger.data));
-    m_list.SetItemText(row, 3, parentPath + L"\\" + name);
+    m_list.SetItemText(row, ifeo::kColImage, e.image);
+    m_list.SetItemText(row, ifeo::kColData, e.data);
+    m_list.SetItemText(row, ifeo::kColKey, e.key);
+    m_list.SetItemText(row, ifeo::kColValue, common::ShowValueName(e.valueName));
+    m_list.SetItemText(row, ifeo::kColCommandLine, e.commandLine);
+    ++row;
   }
 }
 
@@ -76,16 +69,21 @@ bool CIfeoPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_IFEO_REFRESH: RefreshIfeoList(); return true;
     case IDM_IFEO_DELETE: OnDeleteEntry(); return true;
     case IDM_IFEO_ADD: OnAddEntry(); return true;
-    case IDM_IFEO_REGEDIT: common::OpenKeyInRegedit(m_hWnd, common::GetSelectedCell(m_list, 3)); return true;
+    case IDM_IFEO_REGEDIT: common::OpenKeyInRegedit(m_hWnd, common::GetSelectedCell(m_list, ifeo::kColKey)); return true;
     default: return false;
   }
 }
 
-// Deletes the selected row's whole image key; one with subkeys of its own cannot be deleted.
+// Deletes the selected row's whole image key. A key that cannot go whole (one with subkeys of its
+// own, as a hijacker may add to keep its entry) loses its "Debugger" value, the hijack itself, and
+// keeps the rest; the message says so.
 void CIfeoPage::OnDeleteEntry() {
-  std::wstring name = common::GetSelectedCell(m_list, 1);
-  if (!name.empty()) {
-    common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, 3));
+  std::wstring name = common::GetSelectedCell(m_list, ifeo::kColImage);
+  const std::wstring value = common::ValueNameFromCell(common::GetSelectedCell(m_list, ifeo::kColValue));
+  if (!name.empty() && !value.empty() && value != ifeo::kDebuggerValue) {
+    DeleteValueOfRow(value);
+  } else if (!name.empty()) {
+    common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, ifeo::kColKey));
     std::wstring parentKey;
     ui::CRegKey parent;
     if (parts.root == common::RegRoot::Unknown || !ifeo::ParentOfImageKey(parts.key, name, parentKey) ||
@@ -93,10 +91,29 @@ void CIfeoPage::OnDeleteEntry() {
                         parent.put()) != ERROR_SUCCESS) {
       ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
     } else if (::RegDeleteKeyExW(parent.get(), name.c_str(), KEY_WOW64_64KEY, 0) != ERROR_SUCCESS) {
-      ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
+      ui::CRegKey image;
+      if (::RegOpenKeyExW(parent.get(), name.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, image.put()) ==
+              ERROR_SUCCESS &&
+          ::RegDeleteValueW(image.get(), ifeo::kDebuggerValue) == ERROR_SUCCESS)
+        ui::ShowMessage(m_hWnd, ifeo::kDebuggerOnlyRemoved, L"提示", MB_ICONINFORMATION);
+      else
+        ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
     }
   }
   RefreshIfeoList();
+}
+
+// Deletes exactly the value a GlobalFlag, VerifierDlls or MonitorProcess row shows; the key and
+// its other values stay.
+void CIfeoPage::DeleteValueOfRow(const std::wstring& value) {
+  common::KeyPathParts parts = common::SplitKeyPath(common::GetSelectedCell(m_list, ifeo::kColKey));
+  ui::CRegKey key;
+  if (parts.root == common::RegRoot::Unknown ||
+      ::RegOpenKeyExW(common::RootKey(parts.root), parts.key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                      key.put()) != ERROR_SUCCESS)
+    ui::ShowMessage(m_hWnd, L"注册表打开失败", L"错误", MB_ICONERROR);
+  else if (common::DeleteValueExact(key.get(), value) != ERROR_SUCCESS)
+    ui::ShowMessage(m_hWnd, L"删除失败!", L"错误", MB_ICONERROR);
 }
 
 // Bars the program named in the add dialog; nothing is reported, the refreshed list tells.

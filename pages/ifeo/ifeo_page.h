@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/ifeo/ifeo_sources.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -25,7 +26,8 @@ class CIfeoPage : public ui::CDialog {
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
-  void ListImageKeys(REGSAM view, std::vector<std::wstring>& seen);
+  void FillList(const std::vector<ifeo::Entry>& entries);
+  void DeleteValueOfRow(const std::wstring& value);
   void OnDeleteEntry();
   void OnAddEntry();
 

@@ -4,7 +4,8 @@
 #include <optional>
 
 #include "common/listpage.h"
-#include "common/path_rules.h"
+#include "common/path_lookup.h"
+#include "common/registry.h"
 #include "pages/service/service_rules.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
@@ -13,7 +14,7 @@ namespace {
 
 using ServiceEntry = CServicePage::ServiceEntry;
 
-// Every Win32 service, in the order the manager returns them, each once. The manager may hand
+// Every service and driver, in the order the manager returns them, each once. The manager may hand
 // them out over several calls, each buffer as big as it asks.
 std::vector<ServiceEntry> EnumerateServices(SC_HANDLE manager) {
   std::vector<ServiceEntry> all;
@@ -22,7 +23,7 @@ std::vector<ServiceEntry> EnumerateServices(SC_HANDLE manager) {
   for (int round = 0; round < 64; ++round) {
     DWORD needed = 0, count = 0;
     const DWORD resumeBefore = resume;
-    BOOL ok = ::EnumServicesStatusW(manager, SERVICE_WIN32, SERVICE_STATE_ALL,
+    BOOL ok = ::EnumServicesStatusW(manager, SERVICE_WIN32 | SERVICE_DRIVER, SERVICE_STATE_ALL,
                                     reinterpret_cast<ENUM_SERVICE_STATUSW*>(buf.data()),
                                     static_cast<DWORD>(buf.size()), &needed, &count, &resume);
     const bool moreData = !ok && ::GetLastError() == ERROR_MORE_DATA;
@@ -33,7 +34,7 @@ std::vector<ServiceEntry> EnumerateServices(SC_HANDLE manager) {
       for (DWORD i = 0; i < count; ++i)
         all.push_back({entries[i].lpServiceName ? entries[i].lpServiceName : L"",
                        entries[i].lpDisplayName ? entries[i].lpDisplayName : L"",
-                       entries[i].ServiceStatus.dwCurrentState});
+                       entries[i].ServiceStatus.dwCurrentState, entries[i].ServiceStatus.dwServiceType});
     } else {
       resume = resumeBefore;
     }
@@ -66,8 +67,40 @@ std::optional<std::wstring> ReadDescription(SC_HANDLE service) {
   return std::wstring(text ? text : L"");
 }
 
+// The DLL a shared service host loads for a service: "ServiceDll" of the service's Parameters
+// key, or of the service key itself; empty when neither holds one.
+std::wstring ServiceDll(const std::wstring& name) {
+  const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+  for (const std::wstring& path : {key + L"\\Parameters", key}) {
+    ui::CRegKey k;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, k.put()) !=
+        ERROR_SUCCESS)
+      continue;
+    common::RegValue value;
+    if (common::QueryValue(k.get(), L"ServiceDll", value) != ERROR_SUCCESS) continue;
+    std::wstring dll = common::DataText(value.type, value.data);
+    if (!dll.empty()) return dll;
+  }
+  return {};
+}
+
+// The file a service runs: a driver's image as the kernel finds it, the DLL of a service in a
+// shared host, otherwise the program its command line starts.
+std::wstring ServiceFile(const std::wstring& name, const std::wstring& commandLine, bool driver,
+                         const common::PathLookup& lookup) {
+  if (driver) return common::DriverPath(commandLine, name, lookup);
+  std::wstring path = common::CommandPath(commandLine, lookup);
+  if (common::IsFileNamed(path, L"svchost.exe")) {
+    std::wstring dll = ServiceDll(name);
+    if (!dll.empty()) return common::CommandPath(L"\"" + dll + L"\"", lookup);
+  }
+  return path;
+}
+
 constexpr DWORD kReadManagerAccess = GENERIC_READ | SC_MANAGER_ENUMERATE_SERVICE;
-constexpr DWORD kReadServiceAccess = GENERIC_READ | SERVICE_QUERY_STATUS;
+// Only the right each query needs: a service whose security refuses more (READ_CONTROL, say)
+// still shows its configuration.
+constexpr DWORD kReadServiceAccess = SERVICE_QUERY_CONFIG;
 
 }  // namespace
 
@@ -84,7 +117,9 @@ void CServicePage::SetupLists() {
                                  {L"类型", LVCFMT_LEFT, 60},
                                  {L"用户", LVCFMT_CENTER, 140},
                                  {L"依赖", LVCFMT_CENTER, 80},
-                                 {L"路径", LVCFMT_LEFT, 600}});
+                                 {L"路径", LVCFMT_LEFT, 600},
+                                 {L"类型", LVCFMT_CENTER, 50},
+                                 {L"命令行", LVCFMT_LEFT, 600}});
 }
 
 void CServicePage::RefreshServiceList() {
@@ -95,9 +130,10 @@ void CServicePage::RefreshServiceList() {
     ui::ShowMessage(m_hWnd, L"服务控制句柄打开失败", L"错误", MB_OK | MB_ICONINFORMATION);
   } else {
     std::vector<BYTE> configBuffer(8 * 1024);
+    const common::PathLookup lookup = common::SystemPathLookup();
     int row = 0;
     for (const ServiceEntry& entry : EnumerateServices(manager.get()))
-      AddServiceRow(manager.get(), row++, entry, configBuffer);
+      AddServiceRow(manager.get(), row++, entry, configBuffer, lookup);
   }
   common::EndListRefill(m_list);
 }
@@ -105,11 +141,13 @@ void CServicePage::RefreshServiceList() {
 // One row: names and state from the enumeration, cells 4 to 7 from the configuration (left
 // empty when the service cannot be opened or its configuration cannot be read).
 void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
-                                 std::vector<BYTE>& configBuffer) {
+                                 std::vector<BYTE>& configBuffer, const common::PathLookup& lookup) {
   common::InsertNumberedRow(m_list, row);
   m_list.SetItemText(row, 1, entry.name);
   m_list.SetItemText(row, 2, entry.displayName);
   m_list.SetItemText(row, 3, service::StateText(entry.state));
+  const bool driver = (entry.type & SERVICE_DRIVER) != 0;
+  m_list.SetItemText(row, service::kColKind, driver ? L"驱动" : L"服务");
 
   ui::CServiceHandle svc(::OpenServiceW(manager, entry.name.c_str(), kReadServiceAccess));
   if (!svc) return;
@@ -121,7 +159,9 @@ void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry&
   m_list.SetItemText(row, 4, service::StartTypeText(config->dwStartType));
   if (config->lpServiceStartName) m_list.SetItemText(row, 5, config->lpServiceStartName);
   if (config->lpDependencies) m_list.SetItemText(row, 6, config->lpDependencies);  // up to its first NUL
-  if (config->lpBinaryPathName) m_list.SetItemText(row, 7, common::CleanServicePath(config->lpBinaryPathName));
+  const std::wstring commandLine = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+  m_list.SetItemText(row, service::kColPath, ServiceFile(entry.name, commandLine, driver, lookup));
+  m_list.SetItemText(row, service::kColCommandLine, commandLine);
 }
 
 void CServicePage::ShowServiceDescription() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/path_rules.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -26,6 +27,7 @@ class CServicePage : public ui::CDialog {
     std::wstring name;
     std::wstring displayName;
     DWORD state;
+    DWORD type;  // SERVICE_WIN32_* or a driver type
   };
   // How long start, stop, pause and resume wait for the target state (tests shorten it).
   static void SetWaitBound(DWORD ms);
@@ -36,8 +38,8 @@ class CServicePage : public ui::CDialog {
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
-  void AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
-                     std::vector<BYTE>& configBuffer);
+  void AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry, std::vector<BYTE>& configBuffer,
+                     const common::PathLookup& lookup);
   void ShowRowMenu(int item);
   void OnControlCommand(UINT id);
   void OnStartTypeCommand(UINT id);

@@ -21,6 +21,9 @@ constexpr unsigned long kAutoStart = 2;
 constexpr unsigned long kDemandStart = 3;
 constexpr unsigned long kDisabled = 4;
 
+// Columns of list 1002 that the page fills beyond the names and texts below.
+enum Column { kColPath = 7, kColKind = 8, kColCommandLine = 9 };
+
 // Column 3: "停止", "运行", "暂停", or "未知" for the pending states and anything else.
 std::wstring StateText(unsigned long state);
 

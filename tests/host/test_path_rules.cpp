@@ -1,4 +1,4 @@
-// The command-line-to-path rule of the service and startup-item pages (under each of its names),
+// The command-line-to-path rule of the service and startup-item pages, the driver image-path rule,
 // and the folder, temporary-name and exact-path rules of the force deletion.
 #include <gtest/gtest.h>
 
@@ -10,42 +10,113 @@
 
 using namespace common;
 
-TEST(CleanCommandPath, ExamplesAndEdgeCasesOfBothPages) {
+namespace {
+// A file system of a few files, with C:\windows\system32 on the search path of bare names.
+PathLookup FakeLookup() {
+  static const std::set<std::wstring> files = {
+      L"C:\\windows\\system32\\svchost.exe",  L"C:\\windows\\system32\\cmd.exe",
+      L"C:\\windows\\system32\\rundll32.exe", L"C:\\Program Files\\App\\app.exe",
+      L"C:\\Program.exe",                     L"C:\\ProgramData\\Microsoft -Update\\svc.exe",
+      L"C:\\Users\\Public\\evil.exe",         L"C:\\Tools\\svc.exe",
+      L"C:\\a b\\x.exe",                      L"C:\\Tools\\run"};
+  PathLookup lookup;
+  lookup.windowsDir = L"C:\\windows";
+  lookup.variable = [](const std::wstring& name) -> std::optional<std::wstring> {
+    if (name == L"SystemRoot") return L"C:\\windows";
+    if (name == L"ProgramFiles") return L"C:\\Program Files";
+    return std::nullopt;
+  };
+  lookup.findFile = [](const std::wstring& name) -> std::wstring {
+    if (files.count(name)) return name;
+    if (name.find(L'\\') == std::wstring::npos && files.count(L"C:\\windows\\system32\\" + name))
+      return L"C:\\windows\\system32\\" + name;
+    return L"";
+  };
+  return lookup;
+}
+}  // namespace
+
+TEST(CommandPath, FindsTheFileWindowsStarts) {
   const std::pair<std::wstring, std::wstring> cases[] = {
-      {L"C:\\WINDOWS\\system32\\ctfmon.exe", L"C:\\WINDOWS\\system32\\ctfmon.exe"},
-      {L"C:\\my-tools\\svc.exe", L"C:\\my-tools\\svc.exe"},  // no blank before the hyphen
-      {L"rundll32.exe C:\\x.dll,Start", L"rundll32.exe C:\\x.dll,Start"},
-      {L"%SystemRoot%\\system32\\x.exe", L"%SystemRoot%\\system32\\x.exe"},  // nothing expanded
-      {L"\\??\\C:\\drv.sys", L"\\??\\C:\\drv.sys"},                          // no prefix removed
-      {L"C:\\" + std::wstring(300, L'd') + L"\\x.exe", L"C:\\" + std::wstring(300, L'd') + L"\\x.exe"},
-      // A " -" switch: cut before the hyphen, the blank stays.
-      {L"C:\\WINDOWS\\system32\\svchost.exe -k netsvcs", L"C:\\WINDOWS\\system32\\svchost.exe "},
-      {L"C:\\my-tools\\svc-host.exe -k x", L"C:\\my-tools\\svc-host.exe "},
-      // A "/" cuts first, the blank before it staying, and nothing is trimmed after the cut.
-      {L"\"C:\\Program Files\\App\\svc.exe\" /run", L"C:\\Program Files\\App\\svc.exe "},
-      {L"C:\\Tools\\svc.exe /a -k", L"C:\\Tools\\svc.exe "},
-      {L"a.exe -x /y", L"a.exe -x "},
-      {L"a.exe   /s   ", L"a.exe   "},
-      {L"C:/Tools/svc.exe", L"C:"},
-      {L"/x", L""},
-      // Quotes go wherever they stand, then trailing white space.
-      {L"\"C:\\Program Files\\App\\app.exe\" tray", L"C:\\Program Files\\App\\app.exe tray"},
-      {L"\"C:\\a b\\x.exe\" run  \t", L"C:\\a b\\x.exe run"},
-      {L"\"a b\" -c /d", L"a b -c "},
-      {L"\"\"", L""},
-      {L"", L""},
-      // Only ASCII blanks are trimmed: other space characters may end a real file name, and
-      // trimming them would show another file's path (the real svchost.exe, say).
-      {L"C:\\x\\app.exe \t\r\n\v\f", L"C:\\x\\app.exe"},
+      // Forward slashes inside a path are separators; a slash after a blank starts a switch.
+      {L"C:/Users/Public/evil.exe", L"C:\\Users\\Public\\evil.exe"},
+      {L"C:/Users/Public/evil.exe /quiet", L"C:\\Users\\Public\\evil.exe"},
+      {L"C:\\Tools\\svc.exe /run -k x", L"C:\\Tools\\svc.exe"},
+      // A folder named with " -" is part of the path when the file is there.
+      {L"C:\\ProgramData\\Microsoft -Update\\svc.exe", L"C:\\ProgramData\\Microsoft -Update\\svc.exe"},
+      {L"C:\\ProgramData\\Microsoft -Update\\svc.exe -k netsvcs", L"C:\\ProgramData\\Microsoft -Update\\svc.exe"},
+      // The interpreter is the file; the command line column shows the rest.
+      {L"cmd.exe /c start evil.exe", L"C:\\windows\\system32\\cmd.exe"},
+      {L"cmd /c start evil.exe", L"C:\\windows\\system32\\cmd.exe"},
+      {L"rundll32.exe C:\\x.dll,Start", L"C:\\windows\\system32\\rundll32.exe"},
+      // Unquoted blanks: the shortest part that names a file, with ".exe" added as Windows adds it.
+      {L"C:\\Program Files\\App\\app.exe -x", L"C:\\Program.exe"},
+      {L"C:\\a b\\x.exe tray", L"C:\\a b\\x.exe"},
+      {L"C:\\a b\\x tray", L"C:\\a b\\x.exe"},
+      // Quoted: the quoted text whole, whatever exists.
+      {L"\"C:\\Program Files\\App\\app.exe\" /min", L"C:\\Program Files\\App\\app.exe"},
+      {L"\"C:\\Program Files\\Gone\\gone.exe\" -x", L"C:\\Program Files\\Gone\\gone.exe"},
+      {L"  \"C:\\a b\\x.exe\"run", L"C:\\a b\\x.exe"},
+      {L"\"C:\\a b\\x", L"C:\\a b\\x.exe"},
+      {L"\"C:/Tools/svc.exe\"", L"C:\\Tools\\svc.exe"},
+      // Nothing exists: the first word.
+      {L"C:\\Gone Folder\\gone.exe -x", L"C:\\Gone"},
+      {L"C:\\my-tools\\svc-host.exe -k x", L"C:\\my-tools\\svc-host.exe"},
+      {L"C:\\x\\app.exe \t\r\n", L"C:\\x\\app.exe"},
+      // Environment references are expanded before the line is parsed.
+      {L"%SystemRoot%\\system32\\svchost.exe -k netsvcs", L"C:\\windows\\system32\\svchost.exe"},
+      {L"%ProgramFiles%\\App\\app.exe -x", L"C:\\Program.exe"},
+      {L"\"%ProgramFiles%\\App\\app.exe\" -x", L"C:\\Program Files\\App\\app.exe"},
+      {L"%NotSet%\\x.exe", L"%NotSet%\\x.exe"},
+      {L"100%\\x.exe", L"100%\\x.exe"},
+      // The kernel's forms.
+      {L"\\SystemRoot\\system32\\svchost.exe -k x", L"C:\\windows\\system32\\svchost.exe"},
+      {L"\\??\\C:\\Tools\\svc.exe", L"C:\\Tools\\svc.exe"},
+      {L"\"\\??\\C:\\Tools\\svc.exe\" /x", L"C:\\Tools\\svc.exe"},
+      // Other space characters belong to the name: they may end a real file name.
       {L"C:\\Windows\\System32\\svchost.exe\u3000", L"C:\\Windows\\System32\\svchost.exe\u3000"},
       {L"\"C:\\x\\app.exe\u00A0\"", L"C:\\x\\app.exe\u00A0"},
-      {L"C:\\x\\app.exe\u2002 \t", L"C:\\x\\app.exe\u2002"},
+      {L"C:\\" + std::wstring(300, L'd') + L"\\x.exe", L"C:\\" + std::wstring(300, L'd') + L"\\x.exe"},
+      {L"\"\"", L""},
+      {L"", L""},
+      {L"   ", L""},
+      {L" /only-switches -x", L""},
   };
-  for (const auto& [line, path] : cases) {
-    EXPECT_EQ(CleanCommandPath(line), path) << line;
-    EXPECT_EQ(CleanServicePath(line), path) << line;
-    EXPECT_EQ(CleanAutorunPath(line), path) << line;
-  }
+  const PathLookup lookup = FakeLookup();
+  for (const auto& [line, path] : cases) EXPECT_EQ(CommandPath(line, lookup), path) << line;
+}
+
+TEST(CommandPath, AFolderIsNoFileAndNoLookupFallsBackToTheFirstWord) {
+  PathLookup lookup = FakeLookup();
+  // The shortest part wins: C:\Tools\svc.exe run starts svc.exe with an argument.
+  EXPECT_EQ(CommandPath(L"C:\\Tools\\svc.exe run", lookup), L"C:\\Tools\\svc.exe");
+  EXPECT_EQ(CommandPath(L"C:\\Tools\\run now", lookup), L"C:\\Tools\\run");
+  EXPECT_EQ(CommandPath(L"C:\\Program Files\\App now", lookup), L"C:\\Program.exe");
+  lookup.findFile = nullptr;
+  EXPECT_EQ(CommandPath(L"C:\\Program Files\\App\\app.exe -x", lookup), L"C:\\Program");
+  EXPECT_EQ(CommandPath(L"C:/Users/Public/evil.exe", lookup), L"C:\\Users\\Public\\evil.exe");
+}
+
+TEST(DriverPath, ResolvesImagePathsAsTheKernelDoes) {
+  const PathLookup lookup = FakeLookup();
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"\\SystemRoot\\System32\\drivers\\evil.sys", L"C:\\windows\\System32\\drivers\\evil.sys"},
+      {L"System32\\drivers\\evil.sys", L"C:\\windows\\System32\\drivers\\evil.sys"},
+      {L"system32/drivers/evil.sys", L"C:\\windows\\system32\\drivers\\evil.sys"},
+      {L"\\??\\C:\\Tools\\evil.sys", L"C:\\Tools\\evil.sys"},
+      {L"C:\\Tools\\evil.sys", L"C:\\Tools\\evil.sys"},
+      {L"%SystemRoot%\\evil.sys", L"C:\\windows\\evil.sys"},
+      {L"\"C:\\a b\\evil.sys\"", L"C:\\a b\\evil.sys"},
+      {L"", L"C:\\windows\\system32\\drivers\\WardletDrv.sys"},
+  };
+  for (const auto& [image, path] : cases) EXPECT_EQ(DriverPath(image, L"WardletDrv", lookup), path) << image;
+}
+
+TEST(IsFileNamed, ComparesTheLastElementWithoutCase) {
+  EXPECT_TRUE(IsFileNamed(L"C:\\Windows\\System32\\SVCHOST.EXE", L"svchost.exe"));
+  EXPECT_TRUE(IsFileNamed(L"svchost.exe", L"svchost.exe"));
+  EXPECT_FALSE(IsFileNamed(L"C:\\x\\svchost.exe.bak", L"svchost.exe"));
+  EXPECT_FALSE(IsFileNamed(L"C:\\x\\my_svchost.exe", L"svchost.exe"));
 }
 
 TEST(ForceDeleteRules, FolderKeepsDriveAndTrailingSeparator) {

@@ -69,6 +69,25 @@ TEST(ValueDataText, TextEndsAtTheFirstZeroWithinTheBytesReturned) {
   EXPECT_EQ(BytesUpToZero(binary + 4, 2), "");
 }
 
+// The command-line column hides nothing: text after a NUL, every string of a multi-string, numbers
+// and bytes.
+TEST(ValueDataText, RawTextShowsTheDataWhole) {
+  const unsigned char multi[] = {'a', 0, 0x2D, 0x4E, 0, 0, 'b', 0, 0, 0, 0, 0};
+  EXPECT_EQ(RawDataText(7, multi, sizeof multi), L"a\u4e2d\\0b");
+  const unsigned char hidden[] = {'C', 0, ':', 0, 0, 0, 'e', 0, 'v', 0, 0, 0};
+  EXPECT_EQ(RawDataText(1, hidden, sizeof hidden), L"C:\\0ev");
+  const unsigned char slashZero[] = {'a', 0, '\\', 0, '0', 0};  // a literal backslash-zero stays apart
+  EXPECT_EQ(RawDataText(1, slashZero, sizeof slashZero), L"a\\\\0");
+  const unsigned char dword[] = {0x00, 0x02, 0, 0}, qword[] = {1, 0, 0, 0, 0, 0, 0, 0x80};
+  EXPECT_EQ(RawDataText(4, dword, sizeof dword), L"0x00000200 (512)");
+  EXPECT_EQ(RawDataText(11, qword, sizeof qword), L"0x8000000000000001 (9223372036854775809)");
+  EXPECT_EQ(RawDataText(4, dword, 3), L"00 02 00");  // a short DWORD is shown as bytes
+  const unsigned char binary[] = {'e', 'v', 0, 0xFF};
+  EXPECT_EQ(RawDataText(3, binary, sizeof binary), L"65 76 00 FF");
+  EXPECT_EQ(RawDataText(3, binary, 0), L"");
+  EXPECT_EQ(RawDataText(1, binary, 0), L"");
+}
+
 TEST(RegistryViews, RedirectedKeysAreShownUnderWow6432Node) {
   const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
   EXPECT_TRUE(IsWow64Redirected(L"\\REGISTRY\\Machine\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"));
@@ -139,4 +158,61 @@ TEST(IfeoRules, ParentOfAListedImageKey) {
                                   {L"\\b", L"b"}, {L"b", L"b"}, {L"A\\", L""}})
     EXPECT_FALSE(ifeo::ParentOfImageKey(key, name, parent)) << key;
   EXPECT_EQ(parent, L"unchanged");
+}
+
+TEST(AutorunLocations, AppInitListsSplitAndLoseOneDllKeepingTheRest) {
+  EXPECT_EQ(autorun::SplitDllList(L" C:\\a.dll,C:\\b.dll  c.dll,,"),
+            (std::vector<std::wstring>{L"C:\\a.dll", L"C:\\b.dll", L"c.dll"}));
+  EXPECT_TRUE(autorun::SplitDllList(L"").empty());
+  EXPECT_EQ(autorun::RemoveDll(L"C:\\a.dll,C:\\b.dll,c.dll", L"c:\\B.DLL"), L"C:\\a.dll,c.dll");
+  EXPECT_EQ(autorun::RemoveDll(L"a.dll b.dll a.dll", L"a.dll"), L"b.dll");
+  EXPECT_EQ(autorun::RemoveDll(L"a.dll", L"a.dll"), L"");
+  EXPECT_EQ(autorun::RemoveDll(L"a.dll b.dll", L"x.dll"), L"a.dll b.dll");
+}
+
+TEST(AutorunLocations, WinlogonDefaultsAndKeysInEitherView) {
+  EXPECT_EQ(autorun::WinlogonDefault(L"Shell", L"C:\\windows\\system32"), L"explorer.exe");
+  EXPECT_EQ(autorun::WinlogonDefault(L"USERINIT", L"C:\\windows\\system32"), L"C:\\windows\\system32\\userinit.exe,");
+  EXPECT_EQ(autorun::WinlogonDefault(L"Taskman", L"C:\\windows\\system32"), L"");
+  EXPECT_TRUE(autorun::IsKey(L"software\\microsoft\\windows nt\\currentversion\\winlogon", autorun::kWinlogonKey));
+  EXPECT_TRUE(autorun::IsKey(L"Software\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                             autorun::kWinlogonKey));
+  EXPECT_FALSE(autorun::IsKey(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Sub", autorun::kWinlogonKey));
+  // The Run keys stay first; every other location is read in both views by the page.
+  const auto& others = autorun::OtherLocations();
+  ASSERT_EQ(others.size(), 8u);
+  EXPECT_EQ(others.front().root, common::RegRoot::CurrentUser);
+}
+
+TEST(IfeoRules, GlobalFlagAsADwordOrAsText) {
+  unsigned long flags = 0;
+  const unsigned char dword[] = {0x00, 0x02, 0, 0};
+  EXPECT_TRUE(ifeo::ParseGlobalFlag(4, dword, 4, flags));
+  EXPECT_EQ(flags, 0x200ul);
+  EXPECT_FALSE(ifeo::ParseGlobalFlag(4, dword, 3, flags));
+  const unsigned char hex[] = {'0', 0, 'x', 0, '2', 0, '0', 0, '2', 0, 0, 0};
+  EXPECT_TRUE(ifeo::ParseGlobalFlag(1, hex, sizeof hex, flags));
+  EXPECT_EQ(flags, 0x202ul);
+  const unsigned char dec[] = {'5', 0, '1', 0, '2', 0};
+  EXPECT_TRUE(ifeo::ParseGlobalFlag(1, dec, sizeof dec, flags));
+  EXPECT_EQ(flags, 512ul);
+  const unsigned char junk[] = {'x', 0};
+  EXPECT_FALSE(ifeo::ParseGlobalFlag(1, junk, sizeof junk, flags));
+  EXPECT_FALSE(ifeo::ParseGlobalFlag(3, dword, 4, flags));
+  EXPECT_NE(ifeo::GlobalFlagText(0x200).find(L"0x00000200"), std::wstring::npos);
+}
+
+TEST(AutorunLocations, ExecActionsOfATaskDefinition) {
+  const std::wstring xml =
+      L"<?xml version=\"1.0\"?><Task><Actions Context=\"Author\"><Exec><Command>C:\\a b\\x.exe</Command>"
+      L"<Arguments>/q &quot;&amp;&lt;&#x4E2D;&#65;</Arguments></Exec><ComHandler><ClassId>{x}</ClassId></ComHandler>"
+      L"<Exec>\r\n  <Command>%windir%\\y.exe</Command></Exec><Exec><Command>broken";
+  const std::vector<autorun::ExecAction> actions = autorun::ExecActionsFromXml(xml);
+  ASSERT_EQ(actions.size(), 3u);
+  EXPECT_EQ(actions[0].command, L"C:\\a b\\x.exe");
+  EXPECT_EQ(actions[0].arguments, L"/q \"&<\u4e2dA");
+  EXPECT_EQ(actions[1].command, L"%windir%\\y.exe");
+  EXPECT_EQ(actions[1].arguments, L"");
+  EXPECT_EQ(actions[2].command, L"");  // an element cut short is no command
+  EXPECT_TRUE(autorun::ExecActionsFromXml(L"<Task/>").empty());
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/registry_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 
@@ -69,9 +70,9 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
     std::wstring file;  // the file-path cell
   } values[] = {
       {kUser, kRun, L"WardletT Plain", REG_SZ, rt::SzData(L"\"C:\\Program Files\\App\\app.exe\" /min"),
-       L"C:\\Program Files\\App\\app.exe "},
+       L"C:\\Program Files\\App\\app.exe"},
       {kUser, kRun, L"WardletT Expand", REG_EXPAND_SZ, rt::SzData(L"%SystemRoot%\\system32\\wt.exe -boot"),
-       L"%SystemRoot%\\system32\\wt.exe "},
+       wt::WindowsProgram(L"system32\\wt.exe")},
       {kUser, kRun, L"WardletT Long", REG_SZ, rt::SzData(longData), longData},
       {kUser, kRun, longName, REG_SZ, rt::SzData(L"C:\\n.exe"), L"C:\\n.exe"},
       {kUser, kRun, hidden, REG_SZ, rt::SzData(L"C:\\hidden.exe"), L"C:\\hidden.exe"},
@@ -79,6 +80,7 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
       {kUser, kRun, nulInside, REG_SZ, rt::SzData(L"C:\\nul.exe"), L"C:\\nul.exe"},
       {kUser, kRun, backslashZero, REG_SZ, rt::SzData(L"C:\\lit.exe"), L"C:\\lit.exe"},
       {kUser, kRun, L"WardletT Binary", REG_BINARY, Bytes("C:\\bin.exe\0junk"s), L"C:\\bin.exe"},
+      {kUser, kRun, L"WardletT AfterNul", REG_SZ, rt::SzData(L"C:\\ok.exe\0C:\\evil.exe"s), L"C:\\ok.exe"},
       {kUser, kRun, L"WardletT Dword", REG_DWORD, Bytes("12\0\0"s), L"12"},
       {kUser, kRun, L"WardletT Unterminated", REG_SZ, Bytes("C\0:\0\\\0u\0"s), L"C:\\u"},
       // A space other than the C locale's blanks names another file: it is kept.
@@ -87,7 +89,7 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
       {kUser, kRun, L"WardletT Blanks", REG_SZ, rt::SzData(L"C:\\w\\ctfmon.exe \t"), L"C:\\w\\ctfmon.exe"},
       {kUser, kRunOnce, L"", REG_SZ, rt::SzData(L"C:\\default.exe"), L"C:\\default.exe"},
       {kUser, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-user.exe"), L"C:\\twin-user.exe"},
-      {kMachine, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-machine.exe -q"), L"C:\\twin-machine.exe "},
+      {kMachine, kRun, L"WardletT Twin", REG_SZ, rt::SzData(L"C:\\twin-machine.exe -q"), L"C:\\twin-machine.exe"},
   };
   std::vector<std::unique_ptr<rt::TestValue>> written;
   for (const auto& v : values) {
@@ -102,16 +104,28 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
     std::vector<int> rows = rt::RowsWith(list, 1, NameCell(v.name), 2, PathCell(v.root, v.key));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(list.GetItemText(rows[0], 3), v.file);
+    EXPECT_EQ(list.GetItemText(rows[0], 4), common::RawDataText(v.type, v.data.data(), v.data.size()));
   }
+  // The command-line column shows the data whole: text after a NUL, bytes of other types.
+  EXPECT_EQ(list.GetItemText(rt::RowWith(list, 1, L"WardletT Binary", 2, kUserRun), 4),
+            L"43 3A 5C 62 69 6E 2E 65 78 65 00 6A 75 6E 6B");
+  EXPECT_EQ(list.GetItemText(rt::RowWith(list, 1, L"WardletT Plain", 2, kUserRun), 4),
+            L"\"C:\\Program Files\\App\\app.exe\" /min");
   EXPECT_GE(rt::RowWith(list, 1, L"\\0WardletT Hidden", 2, kUserRun), 0);  // the NUL written visibly
 
   // Numbers run 1, 2, 3 without gaps; keys come in listing order; within a key the rows follow
   // the registry's enumeration order.
   int lastOrder = 0;
   std::vector<std::wstring> userRunCells, expected;
+  bool others = false;  // the other locations follow the Run keys
   for (int r = 0, n = list.GetItemCount(); r < n; ++r) {
     EXPECT_EQ(list.GetItemText(r, 0), std::to_wstring(r + 1));
     int order = KeyOrder(list.GetItemText(r, 2));
+    others = others || order < 0;
+    if (others) {
+      EXPECT_LT(order, 0) << "row " << r << " of a Run key after the other locations";
+      continue;
+    }
     ASSERT_GE(order, lastOrder) << "row " << r;
     lastOrder = order;
     if (order == 0) userRunCells.push_back(list.GetItemText(r, 1));
@@ -146,6 +160,41 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
     EXPECT_EQ(messages.entries, wt::Shown(p.page, c[2], L"错误", MB_ICONERROR)) << c[1];
     EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
   }
+}
+
+// The file cell names the file Windows starts, not a drive root or a cut-off folder; the
+// command-line cell shows the whole line; the shell actions take the file.
+TEST(AutorunPage, FileCellNamesTheFileThatRunsAndTheCommandLineIsShownWhole) {
+  wt::TempDir dir;
+  const std::wstring folder = dir.path() + L"Microsoft -Update\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring svc = folder + L"svc.exe", evil = dir.path() + L"evil.exe";
+  ASSERT_TRUE(wt::WriteText(svc, "x") && wt::WriteText(evil, "x"));
+  std::wstring slashed = evil;
+  for (wchar_t& c : slashed)
+    if (c == L'\\') c = L'/';
+  rt::TestKey userRun(kUser, kRun);
+  const struct { std::wstring name, line, file; } cases[] = {
+      {L"WardletT Dash", svc + L" -k netsvcs", svc},
+      {L"WardletT Slash", slashed + L" /quiet", evil},
+      {L"WardletT NoExe", evil.substr(0, evil.size() - 4) + L" -x", evil},  // ".exe" added as Windows adds it
+      {L"WardletT Shell", L"cmd.exe /c start " + evil, wt::WindowsProgram(L"system32\\cmd.exe")},
+  };
+  std::vector<std::unique_ptr<rt::TestValue>> written;
+  for (const auto& c : cases)
+    written.push_back(std::make_unique<rt::TestValue>(kUser, kRun, k64, c.name, REG_SZ, rt::SzData(c.line)));
+  wt::ShellLog shell;
+  Page p;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int row = rt::RowWith(p.list, 1, c.name, 2, kUserRun);
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(wt::SamePath(p.list.GetItemText(row, 3), c.file)) << p.list.GetItemText(row, 3);
+    EXPECT_EQ(p.list.GetItemText(row, 4), c.line);
+  }
+  p.Run(rt::RowWith(p.list, 1, L"WardletT Slash", 2, kUserRun), IDM_AUTORUN_PROPERTIES);
+  ASSERT_EQ(shell.requests.size(), 1u);
+  EXPECT_EQ(shell.requests[0].file, evil);
 }
 
 TEST(AutorunPage, ListsBothRegistryViewsEachKeyOnce) {
@@ -194,7 +243,7 @@ TEST(AutorunPage, MenuOpensOnRowsOnlyAndHandsCellsToTheShell) {
   Page p;
   const int row = rt::RowWith(p.list, 1, L"WardletT a b&c", 2, kUserRun);
   ASSERT_GE(row, 0);
-  const std::wstring file = L"C:\\Program Files\\W T\\wt.exe ";
+  const std::wstring file = L"C:\\Program Files\\W T\\wt.exe";
   ASSERT_EQ(p.list.GetItemText(row, 3), file);
   wt::MenuChooser menu;
   wt::RightClickRow(p.page, p.list, -1);  // no menu below the rows
@@ -264,7 +313,8 @@ TEST(AutorunAdd, AddFollowsTheEditThatChangedLastAndWritesTheValueOnlyByAdd) {
   EXPECT_EQ(data, rt::SzData(L"C:\\wt dir\\added.exe /q"));
   int row = rt::RowWith(p.list, 1, L"WardletT Added", 2, kUserRun);
   ASSERT_GE(row, 0);
-  EXPECT_EQ(p.list.GetItemText(row, 3), L"C:\\wt dir\\added.exe ");
+  EXPECT_EQ(p.list.GetItemText(row, 3), L"C:\\wt");  // no such file: the first word
+  EXPECT_EQ(p.list.GetItemText(row, 4), L"C:\\wt dir\\added.exe /q");
   for (int r = 0; r < row; ++r) EXPECT_EQ(p.list.GetItemText(r, 2), kUserRun);
   EXPECT_LT(row, rt::RowWith(p.list, 1, L"WardletT Machine", 2, kMachineRun));
 }

@@ -2,6 +2,7 @@
 // deletion of whole image keys, the add dialog, refresh and Registry Editor.
 #include <gtest/gtest.h>
 
+#include "pages/ifeo/ifeo_rules.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
@@ -77,6 +78,8 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
     EXPECT_EQ(p.Cell(e.image, 2), e.debugger);
     EXPECT_EQ(p.Cell(e.image, 3), e.key + e.image);
   }
+  EXPECT_EQ(p.Cell(L"wardlet_t_plain.exe", 5), L"C:\\dbg.exe -x");
+  EXPECT_EQ(p.Cell(L"wardlet_t_binary.exe", 5), L"61 62 63 00 64");  // the data whole
   for (int r = 0, n = p.list.GetItemCount(); r < n; ++r) EXPECT_EQ(p.list.GetItemText(r, 0), std::to_wstring(r + 1));
 
   // An entry of the 32-bit view is deleted in its own key.
@@ -87,8 +90,8 @@ TEST(IfeoPage, ListsEveryImageKeyWithADebuggerValueOnceFromBothViews) {
   EXPECT_EQ(p.Row(L"wardlet_t_v32.exe"), -1);
 }
 
-// The row menu opens on rows only. Delete removes the whole image key, or says why not: a key with
-// subkeys, a key that cannot be opened; with no row selected nothing is deleted; each time the list
+// The row menu opens on rows only. Delete removes the whole image key; a key with subkeys loses
+// its "Debugger" value only, and a key that cannot be opened is reported; with no row selected nothing is deleted; each time the list
 // is refilled. Refresh lists a key added since; Registry Editor opens at the row's key.
 TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   const std::wstring regeditKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
@@ -100,6 +103,7 @@ TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   doomed.Set(L"Other", REG_SZ, rt::SzData(L"goes too"));
   parent.Debugger(L"C:\\p.exe");
   parent.Set(L"", REG_SZ, rt::SzData(L"x"), L"\\child");
+  parent.Set(L"Keep", REG_SZ, rt::SzData(L"kept"));
   neighbour.Debugger(L"C:\\k.exe");
   wt::MessageLog messages;
   wt::ShellLog shell;
@@ -117,10 +121,14 @@ TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   EXPECT_GE(p.Row(L"wardlet_t_keep.exe"), 0);
   EXPECT_TRUE(messages.entries.empty());
 
+  // A key a hijacker gave a subkey cannot go whole: its "Debugger" value goes, the rest stays.
   p.Run(p.Row(L"wardlet_t_sub.exe"), IDM_IFEO_DELETE);
-  EXPECT_EQ(messages.entries, wt::Shown(p.page, L"删除失败!", L"错误", MB_ICONERROR));
+  EXPECT_EQ(messages.entries, wt::Shown(p.page, ifeo::kDebuggerOnlyRemoved, L"提示", MB_ICONINFORMATION));
   EXPECT_TRUE(parent.Exists());
-  EXPECT_GE(p.Row(L"wardlet_t_sub.exe"), 0);
+  EXPECT_TRUE(rt::KeyExists(HKEY_LOCAL_MACHINE, parent.Path() + L"\\child"));
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, parent.Path(), k64, L"Debugger"));
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, parent.Path(), L"Keep"), L"kept");
+  EXPECT_EQ(p.Row(L"wardlet_t_sub.exe"), -1);
 
   messages.entries.clear();
   int fake = list.InsertItem(0, L"0");
@@ -184,4 +192,53 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
     EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());
   }
   EXPECT_EQ(driver.opened, 4);
+}
+
+// GlobalFlag with silent-exit monitoring on, VerifierDlls and the MonitorProcess started when the
+// image exits are rows of their own; delete removes exactly the row's value.
+TEST(IfeoPage, SilentExitMonitorsAndVerifierDllsAreListedAndDeletedValueByValue) {
+  const std::wstring silent = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
+  const std::wstring machine = L"HKEY_LOCAL_MACHINE\\";
+  ImageKey gf(L"wardlet_t_gf.exe"), off(L"wardlet_t_gf0.exe"), text(L"wardlet_t_gfs.exe");
+  gf.Set(L"GlobalFlag", REG_DWORD, {0x00, 0x02, 0, 0});
+  gf.Set(L"VerifierDlls", REG_SZ, rt::SzData(L"wt_verifier.dll"));
+  gf.Set(L"Keep", REG_SZ, rt::SzData(L"kept"));
+  off.Set(L"GlobalFlag", REG_DWORD, {0x02, 0, 0, 0});
+  text.Set(L"GlobalFlag", REG_SZ, rt::SzData(L"0x00000202"));
+  rt::TestKey monitorKey(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe");
+  rt::TestValue monitor(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"MonitorProcess", REG_SZ,
+                        rt::SzData(L"C:\\wt\\monitor.exe -silent"));
+  rt::TestValue mode(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"ReportingMode", REG_DWORD,
+                     {1, 0, 0, 0});
+  Page p;
+  auto rowOf = [&](const std::wstring& image, const std::wstring& value) {
+    std::vector<int> rows = rt::RowsWith(p.list, 1, image, 4, value);
+    return rows.size() == 1 ? rows[0] : -1;
+  };
+  EXPECT_EQ(rt::RowsWith(p.list, 1, L"wardlet_t_gf0.exe").size(), 0u);  // no monitoring bit
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gfs.exe", L"GlobalFlag"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), 0);
+  ASSERT_GE(rowOf(L"wardlet_t_gf.exe", L"MonitorProcess"), 0);
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), 5), L"0x00000200 (512)");
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gfs.exe", L"GlobalFlag"), 5), L"0x00000202");
+  EXPECT_EQ(p.list.GetItemText(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), 2), L"wt_verifier.dll");
+  const int mon = rowOf(L"wardlet_t_gf.exe", L"MonitorProcess");
+  EXPECT_EQ(p.list.GetItemText(mon, 2), L"C:\\wt\\monitor.exe -silent");
+  EXPECT_EQ(p.list.GetItemText(mon, 3), machine + silent + L"\\wardlet_t_gf.exe");
+
+  wt::MessageLog messages;
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"GlobalFlag"));
+  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"VerifierDlls"));
+  EXPECT_EQ(rt::ReadString(HKEY_LOCAL_MACHINE, gf.Path(), L"Keep"), L"kept");
+  EXPECT_EQ(rowOf(L"wardlet_t_gf.exe", L"GlobalFlag"), -1);
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"MonitorProcess"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"MonitorProcess"));
+  EXPECT_TRUE(rt::ValueExists(HKEY_LOCAL_MACHINE, silent + L"\\wardlet_t_gf.exe", k64, L"ReportingMode"));
+  p.Run(rowOf(L"wardlet_t_gf.exe", L"VerifierDlls"), IDM_IFEO_DELETE);
+  EXPECT_FALSE(rt::ValueExists(HKEY_LOCAL_MACHINE, gf.Path(), k64, L"VerifierDlls"));
+  EXPECT_TRUE(gf.Exists());
+  EXPECT_TRUE(messages.entries.empty());
+  EXPECT_EQ(rt::RowsWith(p.list, 1, L"wardlet_t_gf.exe").size(), 0u);
 }

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/shell_rules.h"
+#include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
+
+#include <sddl.h>
 #include "ui/handle.h"
 
 namespace {
@@ -140,13 +144,15 @@ TEST(ServicePage, ListsEveryServiceOnceAndItsCommandsTakeItsCells) {
   wt::ShellLog shell;
   const int row = tab.Row(svc);
   ASSERT_GE(row, 0);
-  // Only the first dependency ("RpcSs" where the manager tells them); the path without quotes,
-  // cut before the "-k" switch.
-  const std::wstring path = ServiceExe() + L" " + longArgument + L" ";
-  EXPECT_EQ(wt::RowTexts(tab.list, row), (std::vector<std::wstring>{std::to_wstring(row + 1), svc.name,
-                                                                     L"瓦德测试服务 a&b", L"停止", L"手动",
-                                                                     L"LocalSystem", svc.Config().second, path}));
+  // Only the first dependency ("RpcSs" where the manager tells them); the path of the program
+  // the command line starts; the command line whole.
+  const std::wstring path = ServiceExe();
+  EXPECT_EQ(wt::RowTexts(tab.list, row),
+            (std::vector<std::wstring>{std::to_wstring(row + 1), svc.name, L"瓦德测试服务 a&b", L"停止", L"手动",
+                                       L"LocalSystem", svc.Config().second, path, L"服务",
+                                       Command(longArgument + L" -k wardlet")}));
   EXPECT_EQ(tab.Cell(pathless, 7), L"");
+  EXPECT_EQ(tab.Cell(pathless, 9), L"/only-switches");
   std::vector<std::wstring> names;
   for (int i = 0; i < tab.list.GetItemCount(); ++i) {
     ASSERT_EQ(tab.list.GetItemText(i, 0), std::to_wstring(i + 1));
@@ -187,6 +193,35 @@ TEST(ServicePage, ListsEveryServiceOnceAndItsCommandsTakeItsCells) {
   tab.Run(pathless, 0, &seen);
   EXPECT_TRUE(seen.IsGreyed(IDM_SERVICE_LOCATE) && seen.IsGreyed(IDM_SERVICE_PROPERTIES) &&
               seen.IsGreyed(IDM_SERVICE_COPY_PATH) && !seen.IsGreyed(IDM_SERVICE_SEARCH));
+}
+
+// A service whose security refuses READ_CONTROL (and so GENERIC_READ) still shows its start type,
+// account, path and description: the page asks only for the right each query needs.
+TEST(ServicePage, AServiceThatRefusesReadControlStillShowsItsCells) {
+  TestService svc(Command(L"-k guarded"));
+  ASSERT_TRUE(svc.created);
+  std::wstring text = L"guarded description";
+  SERVICE_DESCRIPTIONW d{text.data()};
+  ASSERT_TRUE(::ChangeServiceConfig2W(OpenTestService(svc.name, SERVICE_CHANGE_CONFIG).get(),
+                                      SERVICE_CONFIG_DESCRIPTION, &d));
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;RC;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1,
+                                                                     &sd, nullptr));
+  const BOOL secured = ::SetServiceObjectSecurity(OpenTestService(svc.name, WRITE_DAC).get(),
+                                                  DACL_SECURITY_INFORMATION, sd);
+  ::LocalFree(sd);
+  ASSERT_TRUE(secured);
+  // Where the manager enforces the DACL, a request that includes READ_CONTROL is refused.
+  const bool enforced = !OpenTestService(svc.name, GENERIC_READ);
+  ServiceTab tab;
+  ASSERT_GE(tab.Row(svc), 0);
+  EXPECT_EQ(tab.Cell(svc, 4), L"手动");
+  EXPECT_EQ(tab.Cell(svc, 5), L"LocalSystem");
+  EXPECT_EQ(tab.Cell(svc, 7), ServiceExe());
+  EXPECT_EQ(tab.Cell(svc, 9), Command(L"-k guarded"));
+  tab.Click(tab.Row(svc));
+  EXPECT_EQ(tab.Edit(), text);
+  if (!enforced) std::printf("[ note ] this service manager does not enforce the DACL\n");
 }
 
 // Control and start-type commands reach their states and refresh, the menu following them;
@@ -266,4 +301,70 @@ TEST(ServicePage, CommandsReachTheirStatesAndTheMenuFollows) {
   EXPECT_EQ(wt::FindRow(tab.list, 0, L"x"), -1);
   EXPECT_EQ(messages.entries, (wt::Messages{tab.Shown(L"服务描述信息修改失败!", MB_ICONERROR),
                                             tab.Shown(L"服务删除失败!", MB_ICONERROR)}));
+}
+
+namespace {
+// A service of a given type and command line, removed at the end.
+struct TypedService {
+  std::wstring name;
+  bool created = false;
+  TypedService(const std::wstring& suffix, DWORD type, const std::wstring& command) {
+    name = L"WardletTDrv" + std::to_wstring(::GetCurrentProcessId()) + suffix;
+    ui::CServiceHandle scm(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    created = static_cast<bool>(ui::CServiceHandle(
+        ::CreateServiceW(scm.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, type, SERVICE_DEMAND_START,
+                         SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr, nullptr,
+                         type & SERVICE_DRIVER ? nullptr : L"LocalSystem", nullptr)));
+  }
+  ~TypedService() {
+    if (ui::CServiceHandle svc = OpenTestService(name, DELETE)) ::DeleteService(svc.get());
+    rt::DeleteTree(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services", name);
+  }
+  bool Exists() const { return static_cast<bool>(OpenTestService(name, SERVICE_QUERY_STATUS)); }
+  std::wstring Key() const { return L"SYSTEM\\CurrentControlSet\\Services\\" + name; }
+};
+}  // namespace
+
+// Drivers are listed with their images as the kernel finds them; a service of the shared host
+// shows its ServiceDll, the host's command line beside it; delete removes the row's service only.
+TEST(ServicePage, DriversAndSharedHostServicesShowTheFileThatRuns) {
+  wchar_t windir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(windir, MAX_PATH);
+  const std::wstring win = windir;
+  TypedService relative(L"r", SERVICE_KERNEL_DRIVER, L"System32\\drivers\\wardlet_t_r.sys");
+  TypedService kernelForm(L"k", SERVICE_KERNEL_DRIVER, L"\\SystemRoot\\System32\\drivers\\wardlet_t_k.sys");
+  TypedService fileSystem(L"f", SERVICE_FILE_SYSTEM_DRIVER, L"\\??\\C:\\wt\\wardlet_t_f.sys");
+  const std::wstring host = L"%SystemRoot%\\System32\\svchost.exe -k WardletT";
+  TypedService shared(L"s", SERVICE_WIN32_SHARE_PROCESS, host), ownKey(L"o", SERVICE_WIN32_SHARE_PROCESS, host);
+  ASSERT_TRUE(relative.created && kernelForm.created && fileSystem.created && shared.created && ownKey.created);
+  rt::TestKey parameters(HKEY_LOCAL_MACHINE, shared.Key() + L"\\Parameters");
+  rt::TestValue dll(HKEY_LOCAL_MACHINE, shared.Key() + L"\\Parameters", KEY_WOW64_64KEY, L"ServiceDll", REG_EXPAND_SZ,
+                    rt::SzData(L"%SystemRoot%\\System32\\wardlet_t_s.dll"));
+  rt::TestValue ownDll(HKEY_LOCAL_MACHINE, ownKey.Key(), KEY_WOW64_64KEY, L"ServiceDll", REG_EXPAND_SZ,
+                       rt::SzData(L"C:\\wt\\wardlet_t_o.dll"));
+  ServiceTab tab;
+  auto cells = [&](const TypedService& s) {
+    int row = wt::FindRow(tab.list, 1, s.name);
+    if (row < 0) return std::vector<std::wstring>{L"<no row>"};
+    return std::vector<std::wstring>{tab.list.GetItemText(row, 7), tab.list.GetItemText(row, 8),
+                                     tab.list.GetItemText(row, 9)};
+  };
+  using Cells = std::vector<std::wstring>;
+  EXPECT_EQ(cells(relative), (Cells{win + L"\\System32\\drivers\\wardlet_t_r.sys", L"驱动",
+                                    L"System32\\drivers\\wardlet_t_r.sys"}));
+  EXPECT_EQ(cells(kernelForm), (Cells{win + L"\\System32\\drivers\\wardlet_t_k.sys", L"驱动",
+                                      L"\\SystemRoot\\System32\\drivers\\wardlet_t_k.sys"}));
+  EXPECT_EQ(cells(fileSystem), (Cells{L"C:\\wt\\wardlet_t_f.sys", L"驱动", L"\\??\\C:\\wt\\wardlet_t_f.sys"}));
+  EXPECT_EQ(cells(shared), (Cells{win + L"\\System32\\wardlet_t_s.dll", L"服务", host}));
+  EXPECT_EQ(cells(ownKey), (Cells{L"C:\\wt\\wardlet_t_o.dll", L"服务", host}));
+
+  wt::MessageLog messages;
+  tab.Run(wt::FindRow(tab.list, 1, kernelForm.name), IDM_SERVICE_DELETE);
+  EXPECT_FALSE(kernelForm.Exists());
+  EXPECT_TRUE(relative.Exists() && fileSystem.Exists());
+  EXPECT_EQ(wt::FindRow(tab.list, 1, kernelForm.name), -1);
+  tab.Run(wt::FindRow(tab.list, 1, shared.name), IDM_SERVICE_DELETE);
+  EXPECT_FALSE(shared.Exists());
+  EXPECT_TRUE(ownKey.Exists());
+  EXPECT_TRUE(messages.entries.empty());
 }
