@@ -228,10 +228,15 @@ std::wstring RecordList::SelectedKey() const {
 
 void RecordList::ShowView(const std::wstring& keepKey) {
   if (!m_list) return;
-  ::SendMessageW(m_list, LVM_SETITEMCOUNT, m_view.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  // Only the rows that hold a state are cleared: clearing every row of a long list one by one
+  // would cost as much as the list is long.
   LVITEMW clear{};
   clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  ::SendMessageW(m_list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  for (UINT flag : {LVNI_SELECTED, LVNI_FOCUSED}) {
+    const int row = static_cast<int>(::SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), flag));
+    if (row >= 0) ::SendMessageW(m_list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&clear));
+  }
+  ::SendMessageW(m_list, LVM_SETITEMCOUNT, m_view.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
   if (!keepKey.empty()) {
     const int row = RowOf(keepKey);
     if (row >= 0) {
