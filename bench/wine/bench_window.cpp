@@ -21,9 +21,9 @@ size_t FloorPass() {
     return path;
   });
   for (HWND w : window::TopLevelWindows()) {
-    wchar_t cls[257];
+    wchar_t cls[257], title[256];
     work += static_cast<size_t>(::GetClassNameW(w, cls, 257));
-    work += ui::CWnd(w).GetWindowText().size();
+    work += static_cast<size_t>(::InternalGetWindowText(w, title, 256));  // the title as the system keeps it
     DWORD pid = 0;
     if (::GetWindowThreadProcessId(w, &pid)) work += owners.PathOf(pid).value_or(L"").size();
   }
