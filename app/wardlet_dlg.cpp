@@ -34,9 +34,7 @@ BOOL CWardletDlg::OnInitDialog() {
 
   HWND tab = GetDlgItem(IDC_TAB);
   for (int i = 0; i < kPageCount; ++i) Page(i)->Create(tab);
-  RECT r = m_tab.GetClientRect();
-  for (int i = 0; i < kPageCount; ++i)
-    Page(i)->MoveWindow(r.left - 1, r.top + 21, r.right - r.left, r.bottom - r.top - 22, true);
+  PlacePages();
   ShowPage(0);
 
   m_processPage.SetupLists();
@@ -45,8 +43,13 @@ BOOL CWardletDlg::OnInitDialog() {
   m_ifeoPage.SetupLists();
   m_portPage.SetupLists();
   m_autorunPage.SetupLists();
+  SetupLayouts();
+  RestoreColumnWidths();
 
   m_processPage.RefreshProcessList();
+  FitProcessColumns();
+  RestorePlacement();
+  StartListFeatures();
   if (g_fadeIn) ::AnimateWindow(m_hWnd, 2000, AW_BLEND);
   return TRUE;
 }
@@ -74,6 +77,7 @@ void CWardletDlg::OnPageSwitch() {
 }
 
 void CWardletDlg::DestroyWindow() {
+  if (m_hWnd) StopListFeatures();
   for (int i = 0; i < kPageCount; ++i) Page(i)->DestroyWindow();
   ui::CDialog::DestroyWindow();
 }
@@ -96,7 +100,7 @@ bool CWardletDlg::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     DestroyWindow();
     return true;
   }
-  return OnMenuCommand(id);
+  return OnListCommand(id) || OnMenuCommand(id);
 }
 
 bool CWardletDlg::OnNotify(NMHDR* nm, LRESULT& result) {
@@ -121,8 +125,22 @@ bool CWardletDlg::PaintMinimized() {
   return true;
 }
 
-bool CWardletDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& result) {
+bool CWardletDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
+    case WM_SIZE:
+      if (wp != SIZE_MINIMIZED) PlacePages();
+      return false;
+    case WM_GETMINMAXINFO:
+      if (m_minTrack.cx > 0) {
+        reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {m_minTrack.cx, m_minTrack.cy};
+        result = 0;
+        return true;
+      }
+      return false;
+    case WM_TIMER:
+      if (wp != kWatchTimer) return false;
+      WatchTick();
+      return true;
     case WM_PAINT:
       return PaintMinimized();
     case WM_QUERYDRAGICON:

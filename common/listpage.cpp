@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ui/handle.h"
+#include "ui/modal.h"
 
 namespace common {
 namespace {
@@ -11,7 +12,45 @@ MenuHook& Hook() {
   static MenuHook hook;
   return hook;
 }
+struct MenuPoint {
+  bool next = false;
+  POINT pt{};
+  POINT last{};
+};
+MenuPoint& Point() {
+  static MenuPoint point;
+  return point;
+}
 }  // namespace
+
+void SetNextMenuPoint(POINT screen) {
+  Point().next = true;
+  Point().pt = screen;
+}
+
+POINT LastMenuPoint() { return Point().last; }
+
+bool OpenMenuAtSelectedRow(HWND list) {
+  const int row = static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0) return false;
+  RECT r{};
+  r.left = LVIR_LABEL;
+  if (!::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r))) return false;
+  RECT client{};
+  ::GetClientRect(list, &client);
+  POINT pt{r.left + 8, r.bottom};
+  if (pt.y > client.bottom || pt.y < 0) pt.y = client.top + 8;  // the row is scrolled out of sight
+  ::ClientToScreen(list, &pt);
+  SetNextMenuPoint(pt);
+  NMITEMACTIVATE nm{};
+  nm.hdr = {list, static_cast<UINT_PTR>(::GetDlgCtrlID(list)), static_cast<UINT>(NM_RCLICK)};
+  nm.iItem = row;
+  nm.ptAction = pt;
+  ::ScreenToClient(list, &nm.ptAction);
+  ::SendMessageW(::GetParent(list), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  Point().next = false;  // a page that showed no menu leaves no point for the next one
+  return true;
+}
 
 void SetMenuHook(MenuHook hook) { Hook() = std::move(hook); }
 
@@ -45,6 +84,13 @@ void ShowRowMenu(HWND page, int item, UINT menuId, const MenuMarks& marks) {
   DWORD pos = ::GetMessagePos();
   int x = static_cast<short>(LOWORD(pos));
   int y = static_cast<short>(HIWORD(pos));
+  if (Point().next) {
+    x = Point().pt.x;
+    y = Point().pt.y;
+    Point().next = false;
+  }
+  Point().last = {x, y};
+  ui::ModalScope open;
   ui::CMenuHandle menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId)));
   if (!menu) return;
   HMENU popup = ::GetSubMenu(menu.get(), 0);

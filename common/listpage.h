@@ -40,6 +40,15 @@ struct MenuMarks {
 // WM_COMMAND.
 void ShowRowMenu(HWND page, int item, UINT menuId, const MenuMarks& marks);
 
+// The next ShowRowMenu opens its menu at this screen point rather than where the message that
+// caused it happened (a menu opened from the keyboard).
+void SetNextMenuPoint(POINT screen);
+// Where the last row menu opened (screen coordinates).
+POINT LastMenuPoint();
+// Opens the page menu of list's selected row from the keyboard: the page gets the right-click
+// notification of that row, and the menu opens at the row. False when no row is selected.
+bool OpenMenuAtSelectedRow(HWND list);
+
 // While set, ShowRowMenu hands the prepared pop-up to the hook instead of tracking it; the hook
 // returns the command to run (0 for none). Tests read the greying from the pop-up.
 using MenuHook = std::function<UINT(HMENU popup, UINT menuId)>;

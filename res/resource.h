@@ -136,6 +136,23 @@
 #define IDM_PORT_KILL               32904
 #define IDM_PORT_REFRESH            32905
 
+// List commands of the main window (File menu and keys)
+#define IDM_FILE_FIND               33001
+#define IDM_FILE_COPY_ALL           33002
+#define IDM_FILE_EXPORT             33003
+#define IDM_FILE_REFRESH            33004
+#define IDM_COPY_ROW                33005
+#define IDM_NEXT_PAGE               33006
+#define IDM_PREV_PAGE               33007
+#define IDM_WATCH_OFF               33010
+#define IDM_WATCH_1S                33011
+#define IDM_WATCH_2S                33012
+#define IDM_WATCH_5S                33013
+
+// Find box of a list page and its count text
+#define IDC_FIND_BOX                1100
+#define IDC_FIND_COUNT              1101
+
 // Signer column: the File menu's choice and the row commands on a file's hash (any page's menu).
 #define IDM_FILE_HIDE_MICROSOFT     33200
 #define IDM_COPY_SHA256             33201

@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "ui/modal.h"
+
 namespace ui {
 namespace {
 DialogInitHook& InitHook() {
@@ -60,6 +62,7 @@ CDialog::~CDialog() {
 
 INT_PTR CDialog::DoModal(HWND parent) {
   m_bModal = true;
+  ModalScope open;
   INT_PTR r = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
                                 parent, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;

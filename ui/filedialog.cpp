@@ -2,8 +2,11 @@
 #include "ui/filedialog.h"
 
 #include <commdlg.h>
+#include <algorithm>
 #include <utility>
 #include <vector>
+
+#include "ui/modal.h"
 
 namespace ui {
 namespace {
@@ -15,7 +18,10 @@ FileDialogHook& Hook() {
 
 void SetFileDialogHook(FileDialogHook hook) { Hook() = std::move(hook); }
 
-bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path) {
+namespace {
+bool Browse(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path, bool save,
+            const wchar_t* defaultExt) {
+  ModalScope open;
   if (Hook()) return Hook()(filter, title, path);
   std::wstring f = filter;  // "label|patterns||" becomes "label\0patterns\0\0"
   for (auto& c : f)
@@ -30,9 +36,21 @@ bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& t
   ofn.nMaxFile = static_cast<DWORD>(buf.size());
   ofn.lpstrTitle = title.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
-  if (!::GetOpenFileNameW(&ofn)) return false;
+  ofn.lpstrDefExt = defaultExt;
+  if (save) path.copy(buf.data(), std::min(path.size(), buf.size() - 1));
+  if (!(save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn))) return false;
   path = buf.data();
   return true;
+}
+}  // namespace
+
+bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path) {
+  return Browse(owner, filter, title, path, false, nullptr);
+}
+
+bool BrowseForSaveFile(HWND owner, const std::wstring& filter, const std::wstring& title, const wchar_t* defaultExt,
+                       std::wstring& path) {
+  return Browse(owner, filter, title, path, true, defaultExt);
 }
 
 }  // namespace ui

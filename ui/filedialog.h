@@ -10,7 +10,12 @@ namespace ui {
 // Returns true and the chosen full path when the user chose a file.
 bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path);
 
-// While set, BrowseForFile asks the hook instead of showing the dialog.
+// Shows a save-file dialog starting at path (a suggested name); defaultExt is added to a name
+// typed without one. The file dialog hook answers it too.
+bool BrowseForSaveFile(HWND owner, const std::wstring& filter, const std::wstring& title, const wchar_t* defaultExt,
+                       std::wstring& path);
+
+// While set, BrowseForFile and BrowseForSaveFile ask the hook instead of showing the dialog.
 using FileDialogHook = std::function<bool(const std::wstring& filter, const std::wstring& title, std::wstring& path)>;
 void SetFileDialogHook(FileDialogHook hook);
 

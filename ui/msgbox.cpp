@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "ui/modal.h"
+
 namespace ui {
 namespace {
 MessageHook& Hook() {
@@ -26,6 +28,7 @@ std::wstring AppTitle() {
 
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
   const std::wstring shown = caption.empty() ? AppTitle() : caption;
+  ModalScope open;
   if (Hook()) return Hook()(owner, text, shown, style);
   return ::MessageBoxW(owner, text.c_str(), shown.c_str(), style);
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/wardlet_dlg.h"
+#include "common/settings.h"
 
 namespace bench {
 
@@ -36,6 +37,7 @@ inline std::unique_ptr<CWardletDlg> OpenMainDialog() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&icc);
   CWardletDlg::SetFadeIn(false);
+  common::SetSettingsKey(L"Software\\WardletBench");  // the user's own choices play no part
   auto dlg = std::make_unique<CWardletDlg>();
   dlg->Create(nullptr);
   return dlg;

@@ -13,9 +13,8 @@
 #include "pages/window/window_rules.h"
 
 HWND CWindowPage::TargetWindow() const {
-  auto value = window::ParseHandleText(common::GetSelectedCell(m_list, 1), sizeof(void*) * 8);
-  if (!value) return nullptr;
-  return reinterpret_cast<HWND>(static_cast<std::intptr_t>(*value));
+  auto rec = m_rows.SelectedAs<window::WindowRecord>();
+  return rec && rec->StillThere() ? rec->hwnd : nullptr;
 }
 
 // The window commands do not wait for the window's thread: a window of a hung program (or of one
@@ -164,14 +163,14 @@ bool CWindowPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_WINDOW_CLOSE: OnCloseWindow(); return true;
     case IDM_WINDOW_TRANSPARENT: ApplyWindowOpacity(); return true;
     case IDM_WINDOW_COPY_CLASS:
-      common::CopyTextToClipboard(m_hWnd, common::GetSelectedCell(m_list, 2), L"窗口类名已复制到剪贴板!");
+      common::CopyTextToClipboard(m_hWnd, SelectedCell(2), L"窗口类名已复制到剪贴板!");
       return true;
     case IDM_WINDOW_COPY_PATH:
-      common::CopyTextToClipboard(m_hWnd, common::GetSelectedCell(m_list, 4), L"文件路径已复制到剪贴板!");
+      common::CopyTextToClipboard(m_hWnd, SelectedCell(4), L"文件路径已复制到剪贴板!");
       return true;
-    case IDM_WINDOW_LOCATE: common::LocateFile(common::GetSelectedCell(m_list, 4), SW_SHOWMAXIMIZED); return true;
-    case IDM_WINDOW_PROPERTIES: common::ShowFileProperties(common::GetSelectedCell(m_list, 4)); return true;
-    case IDM_WINDOW_SEARCH: common::SearchWeb(m_hWnd, common::GetSelectedCell(m_list, 2)); return true;
+    case IDM_WINDOW_LOCATE: common::LocateFile(SelectedCell(4), SW_SHOWMAXIMIZED); return true;
+    case IDM_WINDOW_PROPERTIES: common::ShowFileProperties(SelectedCell(4)); return true;
+    case IDM_WINDOW_SEARCH: common::SearchWeb(m_hWnd, SelectedCell(2)); return true;
     default: return false;
   }
 }

@@ -34,7 +34,12 @@ void CWindowPage::DoDataExchange(ui::CDataExchange& dx) {
 }
 
 void CWindowPage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 30}, {L"窗口句柄", LVCFMT_LEFT, 70}, {L"类名称", LVCFMT_LEFT, 180}, {L"窗口标题", LVCFMT_LEFT, 240}, {L"所属文件路径", LVCFMT_LEFT, 300}});
+  using K = lists::Kind;
+  m_rows.Setup(m_list,
+               {{L"id", LVCFMT_CENTER, 30, K::Number}, {L"窗口句柄", LVCFMT_LEFT, 70, K::Number},
+                {L"类名称", LVCFMT_LEFT, 180, K::Text}, {L"窗口标题", LVCFMT_LEFT, 240, K::Text},
+                {L"所属文件路径", LVCFMT_LEFT, 300, K::Text}},
+               L"Window", &window::GatherWindows);
   m_slider.SetRange(0, 255, false);
   m_slider.SetPos(120);
   m_slider.SetLineSize(5);
@@ -47,29 +52,59 @@ std::wstring CWindowPage::GetWindowOwnerPath(DWORD pid) {
   return process::FindProcessImagePath(pid).value_or(L"");
 }
 
-void CWindowPage::RefreshWindowList() {
-  common::BeginListRefill(m_list);
-  window::OwnerPathCache owners([](unsigned long pid) -> std::optional<std::wstring> {
-    std::wstring path = GetWindowOwnerPath(pid);
+void CWindowPage::RefreshWindowList() { m_rows.Refresh(); }
+void CWindowPage::RefreshWindowListNow() { m_rows.RefreshNow(); }
+
+std::wstring CWindowPage::SelectedCell(int column) const {
+  common::RecordPtr rec = m_rows.Selected();
+  return rec && static_cast<size_t>(column) < rec->cells.size() ? rec->cells[static_cast<size_t>(column)] : L"";
+}
+
+namespace window {
+
+bool WindowRecord::StillThere() const {
+  DWORD pid = 0;
+  return hwnd && ::IsWindow(hwnd) && ::GetWindowThreadProcessId(hwnd, &pid) == thread && pid == process;
+}
+
+namespace {
+// The title as the system keeps it: no message goes to the window, so a window of a busy thread
+// (this program's own, while it waits for the list) cannot stall the walk.
+std::wstring TitleOf(HWND w) {
+  std::vector<wchar_t> buf(256);
+  for (;;) {
+    const int n = ::InternalGetWindowText(w, buf.data(), static_cast<int>(buf.size()));
+    if (n < static_cast<int>(buf.size()) - 1 || buf.size() >= (1u << 20)) return std::wstring(buf.data(), n > 0 ? n : 0);
+    buf.resize(buf.size() * 4);
+  }
+}
+}  // namespace
+
+common::Records GatherWindows() {
+  OwnerPathCache owners([](unsigned long pid) -> std::optional<std::wstring> {
+    std::wstring path = CWindowPage::GetWindowOwnerPath(pid);
     if (path.empty()) return std::nullopt;
     return path;
   });
+  const std::vector<HWND> windows = TopLevelWindows();
+  common::Records rows;
+  rows.reserve(windows.size());
   int row = 0;
-  for (HWND w : window::TopLevelWindows()) AddWindowRow(row++, w, owners);
-  common::EndListRefill(m_list);
+  for (HWND w : windows) {
+    auto rec = std::make_shared<WindowRecord>();
+    WindowFacts facts;
+    facts.handle = reinterpret_cast<std::intptr_t>(w);
+    wchar_t cls[257] = {};  // class names have at most 256 characters
+    if (int n = ::GetClassNameW(w, cls, 257); n > 0) facts.className = std::wstring(cls, static_cast<size_t>(n));
+    facts.title = TitleOf(w);
+    rec->hwnd = w;
+    rec->thread = ::GetWindowThreadProcessId(w, &rec->process);
+    if (rec->thread) facts.ownerPath = owners.PathOf(rec->process);
+    rec->cells = WindowRowTexts(row++, facts);
+    rec->key = rec->cells[1] + L"|" + std::to_wstring(rec->thread) + L"|" + std::to_wstring(rec->process);
+    rows.push_back(std::move(rec));
+  }
+  return rows;
 }
 
-void CWindowPage::AddWindowRow(int row, HWND w, window::OwnerPathCache& owners) {
-  window::WindowFacts facts;
-  facts.handle = reinterpret_cast<std::intptr_t>(w);
-  wchar_t cls[257] = {};  // class names have at most 256 characters
-  if (int n = ::GetClassNameW(w, cls, 257); n > 0) facts.className = std::wstring(cls, static_cast<size_t>(n));
-  facts.title = ui::CWnd(w).GetWindowText();
-  DWORD pid = 0;
-  if (::GetWindowThreadProcessId(w, &pid)) facts.ownerPath = owners.PathOf(pid);
-
-  const std::vector<std::wstring> cells = window::WindowRowTexts(row, facts);
-  m_list.InsertItem(row, cells[0]);
-  for (int c = 1; c < static_cast<int>(cells.size()); ++c)
-    if (!cells[c].empty()) m_list.SetItemText(row, c, cells[c]);
-}
+}  // namespace window

@@ -87,7 +87,7 @@ TEST(LiveSources, WindowsDestroyedDuringARefreshHideNoOtherWindow) {
           if (w) ::DestroyWindow(w);
       },
       [&] {
-        t.page.RefreshWindowList();
+        t.page.RefreshWindowListNow();
         return wt::FindRow(t.list, 1, steadyCell) >= 0;
       });
   ::DestroyWindow(steady);

@@ -95,7 +95,7 @@ class MainDialog {
   MainDialog();
   ~MainDialog();
   CWardletDlg& dlg() { return *m_dlg; }
-  void SelectTab(int index);  // as a user click does (TCN_SELCHANGE)
+  void SelectTab(int index);  // as a user click does (TCN_SELCHANGE), then waits for the page's rows
 
  private:
   std::unique_ptr<CWardletDlg> m_dlg;

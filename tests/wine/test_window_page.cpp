@@ -39,7 +39,10 @@ int Alpha(HWND h) {
 
 class WindowPageTest : public ::testing::Test {
  protected:
-  int RowOf(HWND h) { return wt::FindRow(list, 1, std::to_wstring(reinterpret_cast<std::intptr_t>(h))); }
+  int RowOf(HWND h) {  // once the refresh under way has shown its rows
+    EXPECT_TRUE(page.Records().WaitIdle());
+    return wt::FindRow(list, 1, std::to_wstring(reinterpret_cast<std::intptr_t>(h)));
+  }
   std::wstring PathOf(HWND h) { return list.GetItemText(RowOf(h), 4); }
   void Refresh() { page.SendMessage(WM_COMMAND, IDM_WINDOW_REFRESH, 0); }
   void Run(HWND h, UINT command) {  // selects the window's row and chooses command from its menu
@@ -103,7 +106,7 @@ TEST_F(WindowPageTest, ListsTheWindowsOfEachProcessAndClosesThem) {
   EXPECT_EQ(RowOf(later.hwnd), -1);
   Run(main.dlg().GetSafeHwnd(), IDM_WINDOW_REFRESH);
   EXPECT_GE(RowOf(later.hwnd), 0);
-  EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), -1);  // the refill loses the selection
+  EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), RowOf(main.dlg().GetSafeHwnd()));  // the row stays selected
 
   const HWND h = hidden.hwnd;
   Run(h, IDM_WINDOW_CLOSE);
