@@ -1,6 +1,8 @@
 // The main dialog: page creation, placement and switching, and the window's own messages.
 #include "app/wardlet_dlg.h"
 
+#include "app/report.h"
+
 namespace {
 bool g_fadeIn = true;
 constexpr const wchar_t* kTabLabels[kPageCount] = {L"进程", L"窗口", L"服务", L"启动项", L"映像劫持", L"端口"};
@@ -42,6 +44,7 @@ BOOL CWardletDlg::OnInitDialog() {
   m_portPage.SetupLists();
   m_autorunPage.SetupLists();
 
+  if (m_bHidden) return TRUE;
   m_processPage.RefreshProcessList();
   if (g_fadeIn) ::AnimateWindow(m_hWnd, 2000, AW_BLEND);
   return TRUE;
@@ -61,6 +64,17 @@ void CWardletDlg::RefreshPage(int index) {
     case 5: m_portPage.RefreshConnectionTable(); break;
     default: break;
   }
+}
+
+bool CWardletDlg::CreateHidden() {
+  m_bHidden = true;
+  return ui::CDialog::CreateHidden(nullptr);
+}
+
+HWND CWardletDlg::RefreshPageNow(int index) {
+  RefreshPage(index);
+  ui::CDialog* page = Page(index);
+  return page ? page->GetSafeHwnd() : nullptr;
 }
 
 void CWardletDlg::OnPageSwitch() {
@@ -90,6 +104,10 @@ void CWardletDlg::OnCancel() {
 bool CWardletDlg::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   if (id == IDM_FILE_EXIT) {
     DestroyWindow();
+    return true;
+  }
+  if (id == IDM_FILE_SAVE_REPORT) {
+    app::SaveScanReport(m_hWnd);
     return true;
   }
   return OnMenuCommand(id);

@@ -29,6 +29,10 @@ class CWardletDlg : public ui::CDialog {
   void ShowPage(int index);
   // Whether the fade-in runs at start (tests switch it off).
   static void SetFadeIn(bool on);
+  // The scan report's main dialog: created never shown, with no fade-in and no first fill.
+  bool CreateHidden();
+  // Refills the page of index at once (the report reads it afterwards); returns its window.
+  HWND RefreshPageNow(int index);
 
   CProcessPage m_processPage;
   CWindowPage m_windowPage;
@@ -58,4 +62,5 @@ class CWardletDlg : public ui::CDialog {
   bool OnMenuCommand(UINT id);
 
   HICON m_hIcon;
+  bool m_bHidden = false;
 };

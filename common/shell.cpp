@@ -30,6 +30,7 @@ std::wstring WindowsProgram(const wchar_t* name) {
 }  // namespace
 
 void SetShellHook(ShellHook hook) { Hook() = std::move(hook); }
+ShellHook CurrentShellHook() { return Hook(); }
 
 void ShellRun(const ShellRequest& r) {
   if (Hook()) {

@@ -1,4 +1,4 @@
-// The file-open dialog; tests answer it through a hook.
+// The file-open and file-save dialogs; tests answer them through a hook.
 #pragma once
 #include <windows.h>
 #include <functional>
@@ -10,7 +10,11 @@ namespace ui {
 // Returns true and the chosen full path when the user chose a file.
 bool BrowseForFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path);
 
-// While set, BrowseForFile asks the hook instead of showing the dialog.
+// Shows a save-file dialog that starts at path (a folder and a proposed name) and asks before
+// replacing a file. Returns true and the chosen full path when the user chose one.
+bool BrowseForSaveFile(HWND owner, const std::wstring& filter, const std::wstring& title, std::wstring& path);
+
+// While set, BrowseForFile and BrowseForSaveFile ask the hook instead of showing the dialog.
 using FileDialogHook = std::function<bool(const std::wstring& filter, const std::wstring& title, std::wstring& path)>;
 void SetFileDialogHook(FileDialogHook hook);
 
