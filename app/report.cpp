@@ -62,17 +62,16 @@ std::wstring TextOf(HWND h) {
   return text;
 }
 
+BOOL CALLBACK CollectList(HWND h, LPARAM lp) {
+  if (::CompareStringOrdinal(ClassOf(h).c_str(), -1, WC_LISTVIEWW, -1, TRUE) == CSTR_EQUAL)
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
 // Every list control inside a page, in the order of its child windows.
 std::vector<HWND> ListsOf(HWND page) {
   std::vector<HWND> lists;
-  ::EnumChildWindows(
-      page,
-      [](HWND h, LPARAM lp) {
-        if (::CompareStringOrdinal(ClassOf(h).c_str(), -1, WC_LISTVIEWW, -1, TRUE) == CSTR_EQUAL)
-          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&lists));
+  ::EnumChildWindows(page, &CollectList, reinterpret_cast<LPARAM>(&lists));
   return lists;
 }
 

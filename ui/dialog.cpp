@@ -88,7 +88,7 @@ bool CDialog::CreateHidden(HWND parent) {
   const auto* words = reinterpret_cast<const WORD*>(copy.data());
   // An extended template (second word 0xFFFF) keeps its style after the help ID and extended style.
   DWORD& style = words[1] == 0xFFFF ? copy[3] : copy[0];
-  style &= ~static_cast<DWORD>(WS_VISIBLE);
+  style &= ~static_cast<DWORD>(WS_VISIBLE | DS_SETFOREGROUND);  // nor does it take the foreground
   HWND h = ::CreateDialogIndirectParamW(module, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), parent,
                                         &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   return h != nullptr;

@@ -401,3 +401,24 @@ TEST(ReportCommand, BadOptionsAndUnwritablePathsAreToldWithNonZeroCodes) {
   EXPECT_EQ(ReadAll(kept), "the old report");
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::wstring>{L"kept.txt"});
 }
+
+// The report's own main dialog: never visible, never the foreground window, its lists set up but
+// not filled until the report refills them; the window a user has stays the foreground one.
+TEST(ScanReport, ItsMainDialogIsNeverShownNorFilledAtStart) {
+  wt::MainDialog shown;
+  ::SetForegroundWindow(shown.dlg().GetSafeHwnd());
+  const HWND foreground = ::GetForegroundWindow();
+  CWardletDlg hidden;
+  ASSERT_TRUE(hidden.CreateHidden());
+  EXPECT_FALSE(hidden.IsWindowVisible());
+  EXPECT_EQ(::GetForegroundWindow(), foreground);
+  EXPECT_EQ(hidden.m_tab.GetItemCount(), 6);
+  EXPECT_GT(hidden.m_processPage.ProcessList().GetColumnCount(), 0);
+  EXPECT_EQ(hidden.m_processPage.ProcessList().GetItemCount(), 0);
+  EXPECT_EQ(hidden.RefreshPageNow(0), hidden.m_processPage.GetSafeHwnd());
+  EXPECT_GT(hidden.m_processPage.ProcessList().GetItemCount(), 0);
+  EXPECT_FALSE(hidden.IsWindowVisible());
+  EXPECT_EQ(hidden.RefreshPageNow(6), nullptr);
+  hidden.DestroyWindow();
+  EXPECT_EQ(hidden.GetSafeHwnd(), nullptr);
+}
