@@ -44,7 +44,7 @@ BOOL CWardletDlg::OnInitDialog() {
   m_portPage.SetupLists();
   m_autorunPage.SetupLists();
 
-  if (m_bHidden) return TRUE;
+  if (m_bHidden) return FALSE;  // no focus: focusing a control would activate the hidden window
   m_processPage.RefreshProcessList();
   if (g_fadeIn) ::AnimateWindow(m_hWnd, 2000, AW_BLEND);
   return TRUE;
