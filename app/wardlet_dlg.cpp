@@ -1,6 +1,7 @@
 // The main dialog: page creation, placement and switching, and the window's own messages.
 #include "app/wardlet_dlg.h"
 
+#include "app/report.h"
 #include "common/signature.h"
 
 namespace {
@@ -46,6 +47,7 @@ BOOL CWardletDlg::OnInitDialog() {
   SetupLayouts();
   RestoreColumnWidths();
 
+  if (m_bHidden) return FALSE;  // no focus: focusing a control would activate the hidden window
   m_processPage.RefreshProcessList();
   FitProcessColumns();
   RestorePlacement();
@@ -68,6 +70,21 @@ void CWardletDlg::RefreshPage(int index) {
     case 5: m_portPage.RefreshConnectionTable(); break;
     default: break;
   }
+}
+
+bool CWardletDlg::CreateHidden() {
+  m_bHidden = true;
+  return ui::CDialog::CreateHidden(nullptr);
+}
+
+HWND CWardletDlg::RefreshPageNow(int index) {
+  // A record list gathers on a worker: the report reads the rows right afterwards.
+  if (common::RecordList* records = Records(index))
+    records->RefreshNow();
+  else
+    RefreshPage(index);
+  ui::CDialog* page = Page(index);
+  return page ? page->GetSafeHwnd() : nullptr;
 }
 
 void CWardletDlg::OnPageSwitch() {
@@ -98,6 +115,10 @@ void CWardletDlg::OnCancel() {
 bool CWardletDlg::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   if (id == IDM_FILE_EXIT) {
     DestroyWindow();
+    return true;
+  }
+  if (id == IDM_FILE_SAVE_REPORT) {
+    app::SaveScanReport(m_hWnd);
     return true;
   }
   return OnListCommand(id) || OnMenuCommand(id);

@@ -32,6 +32,10 @@ class CWardletDlg : public ui::CDialog {
   void ShowPage(int index);
   // Whether the fade-in runs at start (tests switch it off).
   static void SetFadeIn(bool on);
+  // The scan report's main dialog: created never shown, with no fade-in and no first fill.
+  bool CreateHidden();
+  // Refills the page of index at once (the report reads it afterwards); returns its window.
+  HWND RefreshPageNow(int index);
 
   // The record list of a page whose list is one; null for a page with a plain list.
   common::RecordList* Records(int index);
@@ -96,4 +100,5 @@ class CWardletDlg : public ui::CDialog {
   ui::Layout m_layouts[kPageCount];
   SIZE m_minTrack{};
   int m_watchSeconds = 0;
+  bool m_bHidden = false;
 };

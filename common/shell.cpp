@@ -91,6 +91,7 @@ std::wstring SystemViewPath(const std::wstring& path) {
 }
 
 void SetShellHook(ShellHook hook) { Hook() = std::move(hook); }
+ShellHook CurrentShellHook() { return Hook(); }
 
 void ShellRun(const ShellRequest& r) {
   if (Hook()) {

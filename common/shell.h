@@ -43,5 +43,7 @@ void ShellRun(const ShellRequest& request);
 // While set, ShellRun hands requests to the hook instead of starting anything.
 using ShellHook = std::function<void(const ShellRequest&)>;
 void SetShellHook(ShellHook hook);
+// The hook now set (empty when none), for a caller that sets its own for a while and puts it back.
+ShellHook CurrentShellHook();
 
 }  // namespace common

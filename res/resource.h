@@ -65,6 +65,7 @@
 #define IDM_HELP_HOMEPAGE           32899
 #define IDM_TOOLS_FORCE_DELETE      32900
 #define IDM_HELP                    57670
+#define IDM_FILE_SAVE_REPORT        33300
 
 // Process list menu
 #define IDM_PROCESS_REFRESH         32774

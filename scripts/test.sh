@@ -67,6 +67,28 @@ if [ "${WARDLET_SKIP_WIN32:-0}" != 1 ]; then
 fi
 wine_stop
 
+# The release packages: each zip holds the program of its architecture, the readme and the licences.
+check_packages() {
+  local dir=$LOGS/package version arch zip expected
+  rm -rf "$dir"
+  WARDLET_PACKAGE_DIR=$dir bash scripts/package.sh || return 1
+  version=$(sed -n 's/^#define WARDLET_VERSION_[A-Z]* \([0-9][0-9]*\)$/\1/p' res/version.h | paste -sd.)
+  for arch in win32 win64; do
+    zip=$dir/wardlet-$version-$arch.zip
+    expected=$(printf '%s\n' licenses/ licenses/GCC-runtime.txt licenses/GPL-3.txt licenses/MinGW-w64-runtime.txt \
+               README.txt wardlet.exe | sed "s|^|wardlet-$version-$arch/|; 1i wardlet-$version-$arch/")
+    [ "$(unzip -Z1 "$zip" | sort)" = "$(echo "$expected" | sort)" ] || { echo "$zip: unexpected files"; unzip -Z1 "$zip"; return 1; }
+    unzip -p "$zip" "wardlet-$version-$arch/README.txt" | grep -q 'QQwry.dat.*wardlet.exe' || { echo "$zip: readme"; return 1; }
+    unzip -p "$zip" "wardlet-$version-$arch/wardlet.exe" > "$dir/probe.exe"
+    case $arch in win32) objdump -f "$dir/probe.exe" | grep -q 'pei-i386' ;; win64) objdump -f "$dir/probe.exe" | grep -q 'pei-x86-64' ;; esac ||
+      { echo "$zip: not a $arch program"; return 1; }
+    strings -el "$dir/probe.exe" | grep -qx "$version" || { echo "$zip: the program's version is not $version"; return 1; }
+  done
+}
+echo "== release packages"
+if check_packages >"$LOGS/package.log" 2>&1; then passed=$((passed + 1)); tail -2 "$LOGS/package.log"
+else failed=$((failed + 1)); tail -20 "$LOGS/package.log"; fi
+
 if [ -x scripts/fuzz.sh ] && [ "${WARDLET_FUZZ_SECONDS:-60}" != 0 ]; then
   echo "== fuzzing the IP database reader"
   if bash scripts/fuzz.sh "${WARDLET_FUZZ_SECONDS:-60}" >"$LOGS/fuzz.log" 2>&1; then

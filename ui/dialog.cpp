@@ -1,8 +1,10 @@
 // Dialog base: the thunk, the dispatch switch and data exchange.
 #include "ui/dialog.h"
 
+#include <cstring>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
 #include "ui/modal.h"
 
@@ -73,6 +75,25 @@ bool CDialog::Create(HWND parent) {
   m_bModal = false;
   HWND h = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), parent,
                                 &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  return h != nullptr;
+}
+
+bool CDialog::CreateHidden(HWND parent) {
+  m_bModal = false;
+  HMODULE module = ::GetModuleHandleW(nullptr);
+  HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5));  // RT_DIALOG
+  HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+  const void* data = loaded ? ::LockResource(loaded) : nullptr;
+  const DWORD size = found ? ::SizeofResource(module, found) : 0;
+  if (!data || size < sizeof(DLGTEMPLATE)) return false;
+  std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD), 0);  // templates are DWORD-aligned
+  std::memcpy(copy.data(), data, size);
+  const auto* words = reinterpret_cast<const WORD*>(copy.data());
+  // An extended template (second word 0xFFFF) keeps its style after the help ID and extended style.
+  DWORD& style = words[1] == 0xFFFF ? copy[3] : copy[0];
+  style &= ~static_cast<DWORD>(WS_VISIBLE | DS_SETFOREGROUND);  // nor does it take the foreground
+  HWND h = ::CreateDialogIndirectParamW(module, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), parent,
+                                        &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   return h != nullptr;
 }
 

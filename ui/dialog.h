@@ -34,6 +34,9 @@ class CDialog : public CWnd {
   INT_PTR DoModal(HWND parent = nullptr);
   // Creates the dialog as a modeless window (a child when the template says so) of parent.
   bool Create(HWND parent);
+  // Creates the dialog as Create does, but never shown and never made the foreground window: the
+  // template's visible and set-foreground styles are dropped.
+  bool CreateHidden(HWND parent);
   // Ends a modal dialog, or destroys a modeless one.
   virtual void DestroyWindow();
   void EndDialog(INT_PTR result);

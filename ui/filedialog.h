@@ -1,4 +1,4 @@
-// The file-open dialog; tests answer it through a hook.
+// The file-open and file-save dialogs; tests answer them through a hook.
 #pragma once
 #include <windows.h>
 #include <functional>

@@ -14,6 +14,7 @@ MessageHook& Hook() {
 }  // namespace
 
 void SetMessageHook(MessageHook hook) { Hook() = std::move(hook); }
+MessageHook CurrentMessageHook() { return Hook(); }
 
 std::wstring AppTitle() {
   wchar_t path[MAX_PATH] = {};

@@ -14,6 +14,8 @@ int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& captio
 using MessageHook = std::function<int(HWND owner, const std::wstring& text,
                                       const std::wstring& caption, UINT style)>;
 void SetMessageHook(MessageHook hook);
+// The hook now set (empty when none), for a caller that sets its own for a while and puts it back.
+MessageHook CurrentMessageHook();
 
 // The caption used when a message names none.
 std::wstring AppTitle();
