@@ -150,3 +150,25 @@ TEST(ProcessList, ModulesOfLongPathsShowTheWholePath) {
   ASSERT_GE(row, 0);
   EXPECT_TRUE(wt::SamePath(t.modules.GetItemText(row, Tab::kModulePath), shown)) << t.modules.GetItemText(row, 2);
 }
+
+// The last column holds each process's command line whole, as it was given: blanks, quotes and
+// letters outside the ANSI code page kept; the program's own row holds its own.
+TEST(ProcessList, CommandLineCellHoldsTheWholeLine) {
+  const std::wstring line =
+      wt::Quoted(wt::ChildExe()) + L" sleep 60000 \"a  b\" \"say \\\"hi\\\"\" 中文Ωψ✓ x=\"\"  end  ";
+  wt::Child child(line);
+  ASSERT_TRUE(child.started());
+  Tab t;
+  ASSERT_EQ(t.list.GetColumnCount(), 11);
+  LVCOLUMNW column{};
+  wchar_t heading[32] = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = heading;
+  column.cchTextMax = 32;
+  ASSERT_TRUE(::SendMessageW(t.list.GetSafeHwnd(), LVM_GETCOLUMNW, 10, reinterpret_cast<LPARAM>(&column)));
+  EXPECT_STREQ(heading, L"命令行");
+  const int row = t.RowOf(child.pid());
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t.list.GetItemText(row, 10), line);
+  EXPECT_EQ(t.list.GetItemText(t.RowOf(::GetCurrentProcessId()), 10), ::GetCommandLineW());
+}
