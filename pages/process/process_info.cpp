@@ -106,9 +106,10 @@ std::optional<std::wstring> CommandLineFromMemory(HANDLE process) {
   if (!query) return std::nullopt;
 #ifdef _WIN64
   // A 32-bit process on 64-bit Windows: the environment block it uses itself.
+  // (Wine answers 1 there, no address: the native block below then holds the line.)
   ULONG_PTR peb32 = 0;
   if (query(process, kProcessWow64Information, &peb32, sizeof(peb32), nullptr) >= 0 && peb32)
-    return CommandLineFromPeb(peb32, false, NativeReader(process));
+    if (auto line = CommandLineFromPeb(peb32, false, NativeReader(process))) return line;
   PROCESS_BASIC_INFORMATION info{};
   if (query(process, kProcessBasicInformation, &info, sizeof(info), nullptr) < 0) return std::nullopt;
   return CommandLineFromPeb(reinterpret_cast<ULONG_PTR>(info.PebBaseAddress), true, NativeReader(process));
@@ -172,6 +173,10 @@ std::wstring ProcessCommandLine(HANDLE process) {
   if (!process) return {};
   if (auto line = CommandLineFromSystem(process)) return *line;
   return CommandLineFromMemory(process).value_or(L"");
+}
+
+std::wstring CommandLineFromProcessMemory(HANDLE process) {
+  return process ? CommandLineFromMemory(process).value_or(L"") : std::wstring();
 }
 
 std::optional<std::wstring> ModulePath(const MODULEENTRY32W& module) {

@@ -25,6 +25,10 @@ std::optional<std::wstring> KernelImagePath(DWORD pid);
 // be read. Needs query and, on systems that cannot answer directly, memory-read access.
 std::wstring ProcessCommandLine(HANDLE process);
 
+// The command line read from the process parameters in the process's memory, which is where
+// ProcessCommandLine looks when the system cannot answer; empty when it cannot be read.
+std::wstring CommandLineFromProcessMemory(HANDLE process);
+
 // Full path of a module of a module snapshot. An entry holds at most MAX_PATH - 1 characters of
 // the path, so a path that may have been cut there is asked of the process itself; nothing when it
 // cannot be read, rather than the first part of the path, which names another file or folder.
