@@ -1,6 +1,7 @@
 // Tab 5: the TCP and UDP endpoints with owning processes and remote locations.
 #include "pages/port/port_page.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -109,6 +110,7 @@ void CPortPage::LoadLocations() {
 }
 
 void CPortPage::FillRows() {
+  m_owners.Clear();
   CLibrary library(::LoadLibraryW(SystemLibraryPath(NetworkLibrary()).c_str()));
   if (!library) {
     ui::ShowMessage(m_hWnd, port::kLibraryMissingText, port::kErrorCaption, MB_ICONERROR);
@@ -129,7 +131,11 @@ void CPortPage::FillRows() {
   port::RowSources sources{[this](uint32_t ip) { return ui::FromGbk(port::LocationOf(m_db, ip)); },
                            [](uint32_t pid) { return process::FindProcessImagePath(pid); }};
   std::vector<port::RowCells> rows = port::BuildRows(tcp, udp, sources);
+  std::vector<process::ListedProcess> owners;  // each owner's creation time read once
   for (size_t i = 0; i < rows.size(); ++i) {
+    const DWORD pid = static_cast<DWORD>(process::CellToLong(rows[i][port::kColPid]));
+    auto known = std::find_if(owners.begin(), owners.end(), [pid](const auto& o) { return o.pid == pid; });
+    m_owners.Add(known != owners.end() ? *known : owners.emplace_back(process::ListProcess(pid)));
     int row = m_list.InsertItem(static_cast<int>(i), rows[i][port::kColId]);
     for (int c = port::kColId + 1; c < port::kColumnCount; ++c)
       if (!rows[i][c].empty()) m_list.SetItemText(row, c, rows[i][c]);
@@ -163,9 +169,12 @@ bool CPortPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
 }
 
 // Ends the row's owning process as it stands: no debug privilege, no refusal of the program's
-// own process.
+// own process; but only the process the row listed, and a critical one only when the user says so.
 void CPortPage::OnKillProcess() {
   long pid = process::CellToLong(common::GetSelectedCell(m_list, port::kColPid));
-  process::KillProcess(m_hWnd, static_cast<DWORD>(pid));
+  if (process::EndListedProcess(m_hWnd, static_cast<DWORD>(pid), m_owners.At(m_list.GetNextItem(-1, LVNI_SELECTED)),
+                                common::GetSelectedCell(m_list, port::kColPath),
+                                true) == process::EndResult::Declined)
+    return;
   RefreshConnectionTable();
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ipdb/ipdb.h"
+#include "pages/process/listed_process.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -18,6 +19,8 @@ class CPortPage : public ui::CDialog {
   void RefreshConnectionTable();
 
   const ui::CListCtrl& List() const { return m_list; }
+  // The owning process of each row as it was at the refresh (PID and creation time), in row order.
+  process::ListedRows& RowOwners() { return m_owners; }
 
   // The network-information library the refresh loads ("iphlpapi.dll"); tests name another to
   // see the failures.
@@ -35,4 +38,5 @@ class CPortPage : public ui::CDialog {
 
   CIpLocationDb m_db;
   ui::CListCtrl m_list;
+  process::ListedRows m_owners;
 };

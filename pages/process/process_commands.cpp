@@ -31,36 +31,71 @@ DWORD SelectedPid(const CProcessPage& page) {
   return static_cast<DWORD>(process::CellToLong(ProcessCell(page, kPidColumn)));
 }
 
+// The process the selected row listed when the list was filled.
+process::ListedProcess SelectedListed(CProcessPage& page) {
+  return page.ListedProcesses().At(page.SelectedProcessRow());
+}
+
 void OnEndProcess(CProcessPage& page) {
   const DWORD pid = SelectedPid(page);
   process::EnableDebugPrivilege(page);
   if (pid == ::GetCurrentProcessId())
     ui::ShowMessage(page, L"自杀嗦", L"提示", MB_ICONINFORMATION);
-  else
-    process::KillProcess(page, pid);
+  else if (process::EndListedProcess(page, pid, SelectedListed(page), ProcessCell(page, kPathColumn), true) ==
+           process::EndResult::Declined)
+    return;  // nothing was done: the rows still stand
   page.RefreshProcessList();
 }
 
 // The process is ended and gone (bounded wait) before its file is moved, so that the image is no
-// longer in use.
+// longer in use. A row whose PID names another process by now deletes nothing: the file is the
+// listed process's, but the command was meant for that process. A process that cannot be opened
+// (gone, or out of reach) leaves its file to the deletion, which reports what fails.
 void OnForceDelete(CProcessPage& page) {
   const DWORD pid = SelectedPid(page);
   const std::wstring path = ProcessCell(page, kPathColumn);
-  if (pid != ::GetCurrentProcessId()) process::EndProcessAndWait(pid);
+  if (pid != ::GetCurrentProcessId()) {
+    switch (process::EndListedProcess(page, pid, SelectedListed(page), path, false)) {
+      case process::EndResult::Declined: return;
+      case process::EndResult::Gone: page.RefreshProcessList(); return;
+      default: break;
+    }
+  }
   common::ForceDeleteFile(path, page);
   page.RefreshProcessList();
 }
 
-// The program's own process is refused before anything is written.
+// The program's own process is refused before anything is written; so is a row whose PID names
+// another process by now. The questions about a critical process and about the other programs of
+// that name come before the marker is written, and the process is ended through the handle that
+// was checked.
 void OnForbidRunning(CProcessPage& page) {
-  if (SelectedPid(page) == ::GetCurrentProcessId()) {
+  const DWORD pid = SelectedPid(page);
+  if (pid == ::GetCurrentProcessId()) {
     OnEndProcess(page);  // shows "自杀嗦" and refills the list
     return;
   }
+  process::EnableDebugPrivilege(page);
   const std::wstring name = ProcessCell(page, kNameColumn);
+  const std::wstring path = ProcessCell(page, kPathColumn);
+  process::OpenedProcess opened = process::OpenListedProcess(
+      pid, SelectedListed(page), PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION);
+  if (!opened.handle && !opened.replaced)
+    opened = process::OpenListedProcess(pid, SelectedListed(page), PROCESS_TERMINATE | SYNCHRONIZE);
+  if (opened.replaced) {
+    process::ReportProcessGone(page);
+    page.RefreshProcessList();
+    return;
+  }
+  if (!process::ConfirmEndingSystemProcess(page, opened.handle.get(), pid, path)) return;
+  if (!process::ConfirmBarringName(page, name, pid, path)) return;
   const bool written = process::ForbidRunning(name);
-  OnEndProcess(page);
-  if (written) ui::ShowMessage(page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION);
+  if (!process::EndOpenedProcess(opened.handle.get()))
+    ui::ShowMessage(page, L"进程结束失败!", L"警告", MB_ICONERROR);
+  page.RefreshProcessList();
+  if (written)
+    ui::ShowMessage(page, process::BarConfirmationText(name, process::HasTwoRegistryViews()), L"提示",
+                    MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -77,9 +112,17 @@ void CProcessPage::FillModuleList() {
   if (snap) {
     MODULEENTRY32W me{};
     me.dwSize = sizeof(me);
+    // The rows are the loader's list, which the process keeps in its own memory and can rewrite;
+    // the first, its executable, is shown as the system knows it.
+    const std::optional<std::wstring> image = process::KernelImagePath(pid ? pid : ::GetCurrentProcessId());
     int row = 0;
     for (BOOL ok = ::Module32FirstW(snap.get(), &me); ok; ok = ::Module32NextW(snap.get(), &me), ++row) {
       common::InsertNumberedRow(m_listModule, row);
+      if (row == 0 && image) {
+        m_listModule.SetItemText(row, kModuleNameColumn, process::FileNameOf(*image));
+        m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(*image));
+        continue;
+      }
       m_listModule.SetItemText(row, kModuleNameColumn, me.szModule);
       if (auto path = process::ModulePath(me))
         m_listModule.SetItemText(row, kModulePathColumn, process::NormalizeImagePath(*path));

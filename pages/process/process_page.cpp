@@ -35,9 +35,9 @@ std::wstring ProcessUser(HANDLE process) {
 }
 
 // Creation time of day in the system's local time zone.
-std::wstring ProcessStartTime(HANDLE process) {
-  FILETIME created, exited, kernel, user;
-  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return {};
+std::wstring ProcessStartTime(ULONGLONG createdTime) {
+  if (createdTime == 0) return {};
+  FILETIME created{static_cast<DWORD>(createdTime), static_cast<DWORD>(createdTime >> 32)};
   SYSTEMTIME utc, local;
   if (!::FileTimeToSystemTime(&created, &utc)) return {};
   if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return {};
@@ -67,7 +67,8 @@ void CProcessPage::SetupLists() {
                                         {L"优先级", LVCFMT_CENTER, 66},
                                         {L"内存(kb)", LVCFMT_LEFT, 63},
                                         {L"启动时间", LVCFMT_CENTER, 80},
-                                        {L"路径", LVCFMT_LEFT, 536}});
+                                        {L"路径", LVCFMT_LEFT, 536},
+                                        {L"命令行", LVCFMT_LEFT, 400}});
   common::InsertColumns(m_listModule, {{L"id", LVCFMT_LEFT, 28},
                                        {L"名称", LVCFMT_LEFT, 90},
                                        {L"模块路径", LVCFMT_LEFT, 653}});
@@ -76,6 +77,7 @@ void CProcessPage::SetupLists() {
 void CProcessPage::RefreshProcessList() {
   process::EnableDebugPrivilege(m_hWnd);
   common::BeginListRefill(m_listProcess);
+  m_listed.Clear();
   ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap) {
     ui::ShowMessage(m_hWnd, L"CreateToolhelp32Snapshot error!", L"information", MB_OK);
@@ -96,9 +98,17 @@ void CProcessPage::AddProcessRow(int row, const PROCESSENTRY32W& entry) {
   list.SetItemText(row, 3, std::to_wstring(entry.th32ProcessID));
   list.SetItemText(row, 4, std::to_wstring(entry.th32ParentProcessID));
   list.SetItemText(row, 5, std::to_wstring(entry.cntThreads));
-  if (auto path = process::FindProcessImagePath(entry.th32ProcessID)) list.SetItemText(row, 9, *path);
 
-  ui::CHandle proc(OpenForQuery(entry.th32ProcessID));
+  // Process 0 is the idle process: whatever answers for it is not it.
+  ui::CHandle proc(entry.th32ProcessID == 0 ? nullptr : OpenForQuery(entry.th32ProcessID));
+  const ULONGLONG created = process::CreationTime(proc.get());
+  m_listed.Add({entry.th32ProcessID, created});
+  // The path the system keeps, asked through the handle already open; the loader's entry only
+  // when the system will not say.
+  std::optional<std::wstring> path = process::KernelImagePath(proc.get());
+  if (path) path = process::NormalizeImagePath(*path);
+  else path = process::FindProcessImagePath(entry.th32ProcessID);
+  if (path) list.SetItemText(row, 9, *path);
   if (!proc) return;
   if (std::wstring user = ProcessUser(proc.get()); !user.empty()) list.SetItemText(row, 2, user);
   list.SetItemText(row, 6, process::PriorityText(::GetPriorityClass(proc.get()), entry.pcPriClassBase));
@@ -106,7 +116,8 @@ void CProcessPage::AddProcessRow(int row, const PROCESSENTRY32W& entry) {
   pmc.cb = sizeof(pmc);
   if (::GetProcessMemoryInfo(proc.get(), &pmc, sizeof(pmc)))
     list.SetItemText(row, 7, process::MemoryText(pmc.WorkingSetSize));
-  if (std::wstring started = ProcessStartTime(proc.get()); !started.empty()) list.SetItemText(row, 8, started);
+  if (std::wstring started = ProcessStartTime(created); !started.empty()) list.SetItemText(row, 8, started);
+  if (std::wstring line = process::ProcessCommandLine(proc.get()); !line.empty()) list.SetItemText(row, 10, line);
 }
 
 bool CProcessPage::OnNotify(NMHDR* nm, LRESULT& result) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "pages/process/listed_process.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -17,6 +18,10 @@ class CProcessPage : public ui::CDialog {
 
   const ui::CListCtrl& ProcessList() const { return m_listProcess; }
   const ui::CListCtrl& ModuleList() const { return m_listModule; }
+  // The process each row of the process list showed when it was filled (PID and creation time),
+  // in row order; the commands act only on that process.
+  process::ListedRows& ListedProcesses() { return m_listed; }
+  int SelectedProcessRow() const { return m_listProcess.GetNextItem(-1, LVNI_SELECTED); }
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
@@ -28,4 +33,5 @@ class CProcessPage : public ui::CDialog {
 
   ui::CListCtrl m_listModule;
   ui::CListCtrl m_listProcess;
+  process::ListedRows m_listed;
 };

@@ -75,4 +75,86 @@ long CellToLong(const std::wstring& cell) {
   return negative ? -static_cast<long>(value) : static_cast<long>(value);
 }
 
+namespace {
+wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+}  // namespace
+
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool IsSessionSystemProcess(const std::wstring& path, const std::wstring& systemDirectory) {
+  std::wstring dir = systemDirectory;
+  while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
+  if (dir.empty() || !SamePathText(FolderOf(path), dir)) return false;
+  const std::wstring name = FileNameOf(path);
+  for (const wchar_t* system : {L"csrss.exe", L"wininit.exe", L"winlogon.exe", L"smss.exe", L"services.exe", L"lsass.exe"})
+    if (SamePathText(name, system)) return true;
+  return false;
+}
+
+std::vector<std::wstring> OtherProgramsBarred(const std::wstring& listedPath, const std::wstring& systemCopy,
+                                              const std::vector<SameNameProcess>& sameName) {
+  std::vector<std::wstring> others;
+  std::vector<std::wstring> seen;  // paths named already
+  auto named = [&](const std::wstring& path) {
+    for (const std::wstring& s : seen)
+      if (SamePathText(s, path)) return true;
+    return false;
+  };
+  // The system folder's program is named even when it is the listed one: barring it bars the
+  // system's own program.
+  if (!systemCopy.empty()) {
+    others.push_back(L"系统文件夹中的 " + systemCopy);
+    seen.push_back(systemCopy);
+  }
+  const std::wstring listedFolder = FolderOf(listedPath);
+  for (const SameNameProcess& p : sameName) {
+    if (p.path.empty()) {
+      others.push_back(L"正在运行的进程 PID " + std::to_wstring(p.pid) + L"(路径无法读取)");
+      continue;
+    }
+    if (!listedPath.empty() && SamePathText(FolderOf(p.path), listedFolder)) continue;  // the same program
+    if (named(p.path)) continue;
+    others.push_back(L"正在运行的 " + p.path + L"(PID " + std::to_wstring(p.pid) + L")");
+    seen.push_back(p.path);
+  }
+  return others;
+}
+
+std::wstring BarQuestionText(const std::wstring& name, const std::vector<std::wstring>& others) {
+  std::wstring text = L"禁止运行是按文件名生效的:写入后,所有名为" + name +
+                      L"的程序都将无法启动,不只是这一个。以下程序也会被禁止:\n";
+  for (const std::wstring& line : others) text += L"\n" + line;
+  return text + L"\n\n确定仍要禁止吗?";
+}
+
+std::wstring CriticalQuestionText(const std::wstring& name, unsigned long pid) {
+  return L"进程" + name + L"(PID " + std::to_wstring(pid) +
+         L")是Windows的关键系统进程。结束它会使Windows立即停止运行(蓝屏),所有未保存的工作都会丢失。\n\n"
+         L"确定仍要继续吗?";
+}
+
+std::wstring BarConfirmationText(const std::wstring& name, bool twoRegistryViews) {
+  std::wstring text = L"成功禁止程序" + name + L"的再次运行!";
+  if (twoRegistryViews)
+    text += L"\n禁止标记写在注册表的64位视图中(HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\"
+            L"CurrentVersion\\Image File Execution Options\\" + name +
+            L"),系统启动程序时读的就是这一视图;32位视图中没有写入任何东西。";
+  return text;
+}
+
 }  // namespace process

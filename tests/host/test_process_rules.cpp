@@ -58,3 +58,50 @@ TEST(ProcessRules, MenuGreying) {
     EXPECT_EQ(greyed, want) << pid << "|" << parent << "|" << path;
   }
 }
+
+// The programs whose end stops Windows count only from the system folder.
+TEST(ProcessRules, SessionSystemProcessesAreTheSystemFoldersOwn) {
+  const std::wstring sys = L"C:\\Windows\\system32";
+  for (const wchar_t* path : {L"C:\\Windows\\system32\\csrss.exe", L"C:\\WINDOWS\\System32\\WinLogon.EXE",
+                              L"c:\\windows\\system32\\lsass.exe", L"C:\\Windows\\system32\\smss.exe",
+                              L"C:\\Windows\\system32\\services.exe", L"C:\\Windows\\system32\\wininit.exe"}) {
+    EXPECT_TRUE(IsSessionSystemProcess(path, sys)) << path;
+    EXPECT_TRUE(IsSessionSystemProcess(path, sys + L"\\")) << path;
+  }
+  for (const wchar_t* path : {L"C:\\Users\\x\\AppData\\csrss.exe", L"C:\\Windows\\system32\\drivers\\lsass.exe",
+                              L"C:\\Windows\\csrss.exe", L"C:\\Windows\\system32\\svchost.exe", L"csrss.exe",
+                              L"C:\\Windows\\system32\\csrss.exe.bak", L"C:\\Windows\\system32x\\csrss.exe", L""})
+    EXPECT_FALSE(IsSessionSystemProcess(path, sys)) << path;
+  EXPECT_FALSE(IsSessionSystemProcess(L"C:\\Windows\\system32\\csrss.exe", L""));
+  EXPECT_EQ(FolderOf(L"C:\\a\\b.exe"), L"C:\\a");
+  EXPECT_EQ(FolderOf(L"b.exe"), L"");
+  EXPECT_EQ(FileNameOf(L"C:\\a\\b.exe"), L"b.exe");
+  EXPECT_EQ(FileNameOf(L"b.exe"), L"b.exe");
+  EXPECT_TRUE(SamePathText(L"C:\\A\\B.exe", L"c:\\a\\b.EXE"));
+  EXPECT_FALSE(SamePathText(L"C:\\A\\B.exe", L"C:\\A\\B.ex"));
+}
+
+// A bar by name reaches the system folder's program of that name and same-named programs running
+// from other folders; the listed program's own copies are not named, nor anything twice.
+TEST(ProcessRules, BarByNameNamesTheOtherProgramsItReaches) {
+  const std::wstring evil = L"C:\\Users\\x\\Temp\\svchost.exe", real = L"C:\\Windows\\system32\\svchost.exe";
+  EXPECT_TRUE(OtherProgramsBarred(L"C:\\Tools\\mine.exe", L"", {}).empty());
+  EXPECT_TRUE(OtherProgramsBarred(evil, L"", {{12, L"c:\\users\\X\\temp\\SVCHOST.exe"}}).empty());  // same program
+  EXPECT_EQ(OtherProgramsBarred(evil, real, {{800, real}, {804, real}, {900, L"D:\\svchost.exe"}, {7, L""}}),
+            (std::vector<std::wstring>{L"系统文件夹中的 " + real, L"正在运行的 D:\\svchost.exe(PID 900)",
+                                       L"正在运行的进程 PID 7(路径无法读取)"}));
+  // Barring the system's own program names it too: every copy of it stops starting.
+  EXPECT_EQ(OtherProgramsBarred(real, real, {}), (std::vector<std::wstring>{L"系统文件夹中的 " + real}));
+  EXPECT_EQ(OtherProgramsBarred(L"", L"", {{5, L"C:\\a\\x.exe"}}), (std::vector<std::wstring>{L"正在运行的 C:\\a\\x.exe(PID 5)"}));
+
+  const std::wstring q = BarQuestionText(L"svchost.exe", {L"系统文件夹中的 " + real});
+  EXPECT_NE(q.find(L"所有名为svchost.exe的程序都将无法启动"), std::wstring::npos);
+  EXPECT_NE(q.find(real), std::wstring::npos);
+  EXPECT_NE(CriticalQuestionText(L"csrss.exe", 512).find(L"csrss.exe(PID 512)"), std::wstring::npos);
+  // The confirmation keeps its first line and names the view where there are two.
+  EXPECT_EQ(BarConfirmationText(L"a.exe", false), L"成功禁止程序a.exe的再次运行!");
+  const std::wstring both = BarConfirmationText(L"a.exe", true);
+  EXPECT_EQ(both.substr(0, both.find(L'\n')), L"成功禁止程序a.exe的再次运行!");
+  EXPECT_NE(both.find(L"64位视图"), std::wstring::npos);
+  EXPECT_NE(both.find(L"Image File Execution Options\\a.exe"), std::wstring::npos);
+}

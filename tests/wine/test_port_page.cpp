@@ -8,6 +8,8 @@
 
 #include "common/shell_rules.h"
 #include "pages/port/port_rules.h"
+#include "pages/process/listed_process.h"
+#include "pages/process/process_rules.h"
 #include "tests/host/port_test_db.h"
 #include "tests/wine/test_util.h"
 
@@ -178,12 +180,31 @@ TEST_F(PortPage, RowMenuAndItsCommandsTakeThePidAndPathCells) {
   EXPECT_EQ(shell.requests[0].parameters, common::ExplorerSelectArgument(path));
   EXPECT_EQ(shell.requests[0].show, SW_SHOWMAXIMIZED);
 
-  // "End process" ends the row's PID and refreshes.
+  // "End process" ends the row's PID and refreshes, but only when the PID still names the process
+  // the row listed (its creation time, taken at the refresh): a row whose process has since made
+  // way for another ends nothing, says so and refreshes. (The system here gives owners as PID 0,
+  // so the row is given the child as its owner.)
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   list.SetItemText(udp, port::kColPid, std::to_wstring(child.pid()));
+  const process::ListedProcess owner = process::ListProcess(child.pid());
+  ASSERT_NE(owner.created, 0u);
+  page.RowOwners().Set(udp, {owner.pid, owner.created - 1});
   messages.entries.clear();
   wt::RunRowCommand(page, list, udp, IDM_PORT_KILL, &menu);
+  EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  ASSERT_FALSE(messages.entries.empty());  // then the refresh's own messages
+  EXPECT_EQ(messages.entries[0], Shown(process::kProcessGoneText, L"提示", MB_ICONINFORMATION));
+  EXPECT_FALSE(messages.Has(L"进程结束失败!"));
+  EXPECT_EQ(wt::FindRow(list, port::kColPath, path), -1);  // refreshed
+
+  const int again = Endpoint(L"UDP", s.udpPort, L"");
+  ASSERT_GE(again, 0);
+  list.SetItemText(again, port::kColPid, std::to_wstring(child.pid()));
+  list.SetItemText(again, port::kColPath, path);
+  page.RowOwners().Set(again, owner);
+  messages.entries.clear();
+  wt::RunRowCommand(page, list, again, IDM_PORT_KILL, &menu);
   ASSERT_EQ(::WaitForSingleObject(child.pi.hProcess, 5000), WAIT_OBJECT_0);
   DWORD code = 0;
   ::GetExitCodeProcess(child.pi.hProcess, &code);

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "pages/process/process_actions.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
@@ -85,7 +86,13 @@ TEST(ProcessActions, ForbidRunningWritesTheMarkerEndsTheProcessAndConfirms) {
   wt::MessageLog log;
   wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_FORBID);
   EXPECT_EQ(Debugger(key), L"Forbid by Morvane");
-  EXPECT_EQ(log.entries, wt::Shown(t.page, L"成功禁止程序" + name + L"的再次运行!", L"提示", MB_ICONINFORMATION));
+  // The confirmation's first line is the old one; on 64-bit Windows it names the view written.
+  const std::wstring confirmed = process::BarConfirmationText(name, process::HasTwoRegistryViews());
+  EXPECT_EQ(log.entries, wt::Shown(t.page, confirmed, L"提示", MB_ICONINFORMATION));
+  EXPECT_EQ(confirmed.substr(0, confirmed.find(L'\n')), L"成功禁止程序" + name + L"的再次运行!");
+  BOOL wow = FALSE;
+  ::IsWow64Process(::GetCurrentProcess(), &wow);
+  EXPECT_EQ(confirmed.find(L"64位视图") != std::wstring::npos, sizeof(void*) == 8 || wow);
   EXPECT_EQ(EndedCode(child), 1u);
   EXPECT_EQ(wt::FindRow(t.list, Tab::kPid, std::to_wstring(child.pid())), -1);
   ui::CRegKey probe;  // the registry refuses a lasting key below a volatile one

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <thread>
 
+#include "pages/process/process_info.h"
+#include "pages/process/process_rules.h"
 #include "tests/wine/test_util.h"
 #include "ui/handle.h"
 
@@ -149,4 +151,52 @@ TEST(ProcessList, ModulesOfLongPathsShowTheWholePath) {
   ::FreeLibrary(loaded);
   ASSERT_GE(row, 0);
   EXPECT_TRUE(wt::SamePath(t.modules.GetItemText(row, Tab::kModulePath), shown)) << t.modules.GetItemText(row, 2);
+}
+
+// The last column holds each process's command line whole, as it was given: blanks, quotes and
+// letters outside the ANSI code page kept; the program's own row holds its own.
+TEST(ProcessList, CommandLineCellHoldsTheWholeLine) {
+  const std::wstring line =
+      wt::Quoted(wt::ChildExe()) + L" sleep 60000 \"a  b\" \"say \\\"hi\\\"\" 中文Ωψ✓ x=\"\"  end  ";
+  wt::Child child(line);
+  ASSERT_TRUE(child.started());
+  Tab t;
+  ASSERT_EQ(t.list.GetColumnCount(), 11);
+  LVCOLUMNW column{};
+  wchar_t heading[32] = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = heading;
+  column.cchTextMax = 32;
+  ASSERT_TRUE(::SendMessageW(t.list.GetSafeHwnd(), LVM_GETCOLUMNW, 10, reinterpret_cast<LPARAM>(&column)));
+  EXPECT_STREQ(heading, L"命令行");
+  const int row = t.RowOf(child.pid());
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t.list.GetItemText(row, 10), line);
+  EXPECT_EQ(t.list.GetItemText(t.RowOf(::GetCurrentProcessId()), 10), ::GetCommandLineW());
+
+  // Where the system cannot hand the line out, it is read from the process's parameters: the same
+  // text, also from a 32-bit process seen from the 64-bit build (the i686 build's child, where it
+  // has been built beside this one).
+  ui::CHandle opened(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, child.pid()));
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(process::CommandLineFromProcessMemory(opened.get()), line);
+  EXPECT_EQ(process::CommandLineFromProcessMemory(nullptr), L"");
+  const std::wstring narrowChild = wt::ExeDir() + L"..\\win32\\wardlet_child.exe";
+  if (sizeof(void*) == 8 && wt::FileExists(narrowChild)) {
+    const std::wstring narrowLine = wt::Quoted(narrowChild) + L" sleep 60000 \"窄 子\"";
+    wt::Child narrow(narrowLine);
+    ASSERT_TRUE(narrow.started());
+    std::wstring read;  // read once the child's loader has set its parameters up
+    for (int i = 0; i < 250 && read != narrowLine; ++i, ::Sleep(20))
+      read = process::CommandLineFromProcessMemory(narrow.pi.hProcess);
+    EXPECT_EQ(read, narrowLine);
+    EXPECT_EQ(process::ProcessCommandLine(narrow.pi.hProcess), narrowLine);
+  }
+  // A 64-bit process seen from the 32-bit build: its line where the system lets it be read, else
+  // an empty cell, never another text.
+  const int services = wt::FindRow(t.list, Tab::kName, L"services.exe");
+  if (services >= 0) {
+    const std::wstring shown = t.list.GetItemText(services, 10);
+    EXPECT_TRUE(shown.empty() || shown.find(L"services.exe") != std::wstring::npos) << shown.size();
+  }
 }
