@@ -117,8 +117,11 @@ bool CWardletDlg::PaintMinimized() {
   return true;
 }
 
-bool CWardletDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& result) {
+bool CWardletDlg::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
   switch (msg) {
+    case WM_INITMENUPOPUP:  // the Tools menu's location-database submenu lists the files as they are now
+      m_portPage.FillDatabaseMenu(reinterpret_cast<HMENU>(wp));
+      return false;
     case WM_PAINT:
       return PaintMinimized();
     case WM_QUERYDRAGICON:

@@ -135,3 +135,10 @@
 #define IDM_PORT_COPY_PATH          32901
 #define IDM_PORT_KILL               32904
 #define IDM_PORT_REFRESH            32905
+
+// Location database submenu of the Tools menu: its items are built each time it opens
+#define IDM_LOCDB_NONE              33100
+#define IDM_LOCDB_V4_FIRST          33101
+#define IDM_LOCDB_V4_LAST           33124
+#define IDM_LOCDB_V6_FIRST          33125
+#define IDM_LOCDB_V6_LAST           33148

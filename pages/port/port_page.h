@@ -2,9 +2,12 @@
 #pragma once
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
-#include "ipdb/ipdb.h"
+#include <vector>
+
+#include "ipdb/ipdb_locations.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -18,6 +21,14 @@ class CPortPage : public ui::CDialog {
   void RefreshConnectionTable();
 
   const ui::CListCtrl& List() const { return m_list; }
+
+  // The Tools menu's "位置数据库" submenu: when menu is that submenu, fills it with the database
+  // files beside the program, each with the date of its data and a check mark on the file in use
+  // for each address family, and returns true.
+  bool FillDatabaseMenu(HMENU menu);
+  // A command of that submenu: keeps the choice in the settings and refreshes the table. False
+  // for any other command.
+  bool OnDatabaseCommand(UINT id);
 
   // The network-information library the refresh loads ("iphlpapi.dll"); tests name another to
   // see the failures.
@@ -33,6 +44,9 @@ class CPortPage : public ui::CDialog {
   void FillRows();
   void OnKillProcess();
 
-  CIpLocationDb m_db;
+  ipdb::CLocationBook m_book;
+  // The file names the submenu's items stand for, by family, in item order.
+  std::vector<std::filesystem::path> m_menuIpv4;
+  std::vector<std::filesystem::path> m_menuIpv6;
   ui::CListCtrl m_list;
 };
