@@ -92,6 +92,11 @@ std::string FormatIpv6(const Ipv6Bytes& a, uint32_t scopeId) {
   return text;
 }
 
+bool IsZoned(const Ipv6Bytes& a) {
+  if (a[0] == 0xFE && (a[1] & 0xC0) == 0x80) return true;
+  return a[0] == 0xFF && ((a[1] & 0x0F) == 1 || (a[1] & 0x0F) == 2);
+}
+
 std::optional<Ipv6Bytes> ParseIpv6(const char* text) {
   if (text == nullptr) return std::nullopt;
   uint16_t groups[8] = {};

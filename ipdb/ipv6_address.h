@@ -16,6 +16,11 @@ using Ipv6Bytes = std::array<uint8_t, 16>;
 // as ::ffff:a.b.c.d, and a scope identifier other than 0 after "%".
 std::string FormatIpv6(const Ipv6Bytes& address, uint32_t scopeId = 0);
 
+// Whether the address has a zone that a scope identifier names: a link-local unicast address
+// (fe80::/10) or an interface- or link-local multicast address (ff01::/16, ff02::/16 and the
+// like). The scope identifier of any other address names no zone and is not written.
+bool IsZoned(const Ipv6Bytes& address);
+
 // Reads the text forms FormatIpv6 writes and any other the standard grammar allows (groups of
 // one to four hexadecimal digits, one "::", a dotted IPv4 tail); no scope. Nothing when malformed.
 std::optional<Ipv6Bytes> ParseIpv6(const char* text);

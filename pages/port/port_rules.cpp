@@ -134,8 +134,9 @@ std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::
                                 const RowSources& sources, const Ipv6Endpoints& v6) {
   std::vector<RowCells> rows;
   rows.reserve(tcp.size() + udp.size() + v6.tcp.size() + v6.udp.size());
+  // Only a link-local address carries its scope (the system may give one for any address).
   auto text6 = [](const ipdb::Ipv6Bytes& ip, uint32_t scope) {
-    const std::string s = ipdb::FormatIpv6(ip, scope);
+    const std::string s = ipdb::FormatIpv6(ip, ipdb::IsZoned(ip) ? scope : 0);
     return std::wstring(s.begin(), s.end());
   };
   // A module snapshot costs far more than the rest of a row: each owning process is asked once.

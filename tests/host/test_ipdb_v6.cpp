@@ -45,6 +45,9 @@ TEST(Ipv6Text, ShortFormAndScopeAsTheStandardWritesThem) {
   for (const auto& [in, out] : cases) EXPECT_EQ(ipdb::FormatIpv6(A(in)), out) << in;
   EXPECT_EQ(ipdb::FormatIpv6(A("fe80::1"), 12), "fe80::1%12");
   EXPECT_EQ(ipdb::FormatIpv6(A("fe80::1"), 4294967295u), "fe80::1%4294967295");
+  for (const char* zoned : {"fe80::1", "febf::1", "ff02::1", "ff01::1", "ff12::2"}) EXPECT_TRUE(ipdb::IsZoned(A(zoned))) << zoned;
+  for (const char* global : {"::1", "::", "fec0::1", "fe7f::1", "2001:db8::1", "ff05::1", "ff0e::1", "::ffff:1.2.3.4"})
+    EXPECT_FALSE(ipdb::IsZoned(A(global))) << global;
 }
 
 // The C library writes the same form, except for the deprecated IPv4-compatible ::a.b.c.d, and
