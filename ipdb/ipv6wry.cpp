@@ -22,6 +22,15 @@ constexpr size_t kMaxDateLength = 64;
 
 }  // namespace
 
+// Asks the processor to start fetching the byte at offset; a hint only, ignored outside the file.
+void CIpv6WryDb::Prefetch(uint64_t offset) const {
+#if defined(__GNUC__) || defined(__clang__)
+  if (offset < m_nSize) __builtin_prefetch(m_pContents.get() + offset);
+#else
+  (void)offset;
+#endif
+}
+
 bool CIpv6WryDb::LoadDatabase(const std::filesystem::path& path) {
   ipdb::CDbFile file;
   if (!file.Open(path)) return false;
@@ -100,32 +109,37 @@ std::optional<uint64_t> CIpv6WryDb::FindEntry(uint64_t high) const {
 #endif
     return key;
   };
+  // Both bounds are chosen without a branch: a random address leaves nothing to predict. When
+  // few entries are left their records start coming in while the last steps settle which it is.
   uint64_t lo = 0, hi = m_nCount;
+  bool fetched = false;
   while (hi - lo > 1) {
-    const uint64_t mid = lo + (hi - lo) / 2;
-    if (high < keyOf(mid)) {
-      hi = mid;
-    } else {
-      lo = mid;
+    if (!fetched && hi - lo <= 4) {
+      for (uint64_t i = lo; i < hi; ++i) Prefetch(ReadNumber(m_nFirstIndex + i * entrySize + kKeyWidth, m_nOffsetWidth));
+      fetched = true;
     }
+    const uint64_t mid = lo + (hi - lo) / 2;
+    const bool below = high < keyOf(mid);
+    hi = below ? mid : hi;
+    lo = below ? lo : mid;
   }
   if (high < keyOf(lo)) return std::nullopt;
   return lo;
 }
 
-bool CIpv6WryDb::StringAt(uint64_t offset, std::string& text) const {
+bool CIpv6WryDb::StringAt(uint64_t offset, std::string_view& text) const {
   if (offset >= m_nSize) return false;
   const uint8_t* begin = m_pContents.get() + offset;
   const void* zero = std::memchr(begin, 0, m_nSize - offset);
   const size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - begin) : m_nSize - offset;
-  text.assign(reinterpret_cast<const char*>(begin), length);
+  text = std::string_view(reinterpret_cast<const char*>(begin), length);
   return true;
 }
 
 // An area (or a redirected country) is a string, or a mode byte 1 or 2 and the offset of
 // another area.
-bool CIpv6WryDb::AreaAt(uint64_t offset, int depth, std::string& text) const {
-  for (; depth <= kMaxRedirections; ++depth) {
+bool CIpv6WryDb::AreaAt(uint64_t offset, std::string_view& text) const {
+  for (int depth = 0; depth <= kMaxRedirections; ++depth) {
     if (offset >= m_nSize) return false;
     const uint8_t mode = m_pContents[offset];
     if (mode != kRedirectAll && mode != kRedirectString) return StringAt(offset, text);
@@ -135,7 +149,7 @@ bool CIpv6WryDb::AreaAt(uint64_t offset, int depth, std::string& text) const {
   return false;
 }
 
-bool CIpv6WryDb::ReadRecord(uint64_t record, std::string& country, std::string& area) const {
+bool CIpv6WryDb::RecordTexts(uint64_t record, std::string_view& country, std::string_view& area) const {
   if (!m_bLoaded) return false;
   // Mode 1 moves the whole record elsewhere.
   for (int depth = 0;; ++depth) {
@@ -144,37 +158,49 @@ bool CIpv6WryDb::ReadRecord(uint64_t record, std::string& country, std::string& 
     if (!Inside(record + 1, m_nOffsetWidth)) return false;
     record = ReadNumber(record + 1, m_nOffsetWidth);
   }
-  if (!AreaAt(record, 0, country)) return false;
-  uint64_t areaField = 0;
-  if (m_pContents[record] == kRedirectString) {
-    areaField = record + 1 + m_nOffsetWidth;
-  } else {
-    areaField = record + country.size() + 1;
+  // A record redirecting its country, and an area redirecting again: both places are asked for
+  // at once rather than one after the other.
+  if (m_pContents[record] == kRedirectString && Inside(record + 2 + 2 * m_nOffsetWidth, 0)) {
+    Prefetch(ReadNumber(record + 1, m_nOffsetWidth));
+    const uint64_t areaField = record + 1 + m_nOffsetWidth;
+    const uint8_t areaMode = m_pContents[areaField];
+    if (areaMode == kRedirectAll || areaMode == kRedirectString) Prefetch(ReadNumber(areaField + 1, m_nOffsetWidth));
   }
-  return AreaAt(areaField, 0, area);
+  if (!AreaAt(record, country)) return false;
+  const uint64_t areaField =
+      m_pContents[record] == kRedirectString ? record + 1 + m_nOffsetWidth : record + country.size() + 1;
+  return AreaAt(areaField, area);
+}
+
+bool CIpv6WryDb::ReadRecord(uint64_t record, std::string& country, std::string& area) const {
+  std::string_view c, a;
+  if (!RecordTexts(record, c, a)) return false;
+  country.assign(c);
+  area.assign(a);
+  return true;
 }
 
 bool CIpv6WryDb::Lookup(const ipdb::Ipv6Bytes& address, std::string& text) const {
   text.clear();
   if (!m_bLoaded) return false;
-  std::string country, area;
+  std::string_view country, area;
   const std::optional<uint64_t> entry = FindEntry(ipdb::High64(address));
-  if (!entry || !ReadRecord(EntryAt(*entry).record, country, area)) {
+  if (!entry || !RecordTexts(EntryAt(*entry).record, country, area)) {
     text = kUnknownText;
     return false;
   }
-  text = country;
+  text.assign(country);
   if (!country.empty() && !area.empty()) text += ' ';
-  text += area;
+  text.append(area);
   return true;
 }
 
 std::string CIpv6WryDb::DateText() const {
   if (!m_bLoaded || !Inside(kDateField, 8)) return {};
   const uint64_t offset = ReadNumber(kDateField, 8);
-  std::string date;
-  if (offset < kHeaderSize || !StringAt(offset, date)) return {};
-  if (date.size() > kMaxDateLength) date.resize(kMaxDateLength);
+  std::string_view text;
+  if (offset < kHeaderSize || !StringAt(offset, text)) return {};
+  std::string date(text.substr(0, kMaxDateLength));
   bool digits = date.size() == 8;
   for (char c : date) digits = digits && c >= '0' && c <= '9';
   if (digits) return date.substr(0, 4) + '-' + date.substr(4, 2) + '-' + date.substr(6, 2);

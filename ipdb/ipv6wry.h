@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ipdb/ipv6_address.h"
 
@@ -58,8 +59,10 @@ class CIpv6WryDb {
   bool Adopt(std::unique_ptr<uint8_t[]> contents, size_t size);
   uint64_t ReadNumber(uint64_t offset, unsigned width) const;  // caller checks the bounds
   bool Inside(uint64_t offset, uint64_t length) const { return offset <= m_nSize && length <= m_nSize - offset; }
-  bool StringAt(uint64_t offset, std::string& text) const;
-  bool AreaAt(uint64_t offset, int depth, std::string& text) const;
+  void Prefetch(uint64_t offset) const;
+  bool StringAt(uint64_t offset, std::string_view& text) const;
+  bool AreaAt(uint64_t offset, std::string_view& text) const;
+  bool RecordTexts(uint64_t record, std::string_view& country, std::string_view& area) const;
 
   std::unique_ptr<uint8_t[]> m_pContents;
   size_t m_nSize = 0;

@@ -33,6 +33,7 @@ constexpr int kUdpTableOwnerPid = 1;     // UDP_TABLE_OWNER_PID
 // A table that keeps growing between the size query and the read is given up after this many
 // tries.
 constexpr int kTableTries = 32;
+constexpr DWORD kFirstTableSize = 128 * 1024;
 
 std::wstring& NetworkLibrary() {
   static std::wstring name = L"iphlpapi.dll";
@@ -56,8 +57,10 @@ TableFunction TableEntry(HMODULE library, const char* name) {
 // Reads a table into a buffer of the size the system asks for; size is the bytes it holds, 0
 // when the table cannot be read.
 std::vector<DWORD> ReadTable(TableFunction read, ULONG family, int tableClass, DWORD& size) {
-  std::vector<DWORD> buffer;
-  size = 0;
+  // Room for a few thousand rows from the start: each call walks every socket of the system, so
+  // the size query alone is worth saving.
+  std::vector<DWORD> buffer(kFirstTableSize / sizeof(DWORD));
+  size = kFirstTableSize;
   for (int tries = 0; tries < kTableTries; ++tries) {
     DWORD rc = read(buffer.empty() ? nullptr : buffer.data(), &size, TRUE, family, tableClass, 0);
     if (rc == NO_ERROR) return buffer;
@@ -105,7 +108,7 @@ void CPortPage::SetupLists() {
 void CPortPage::RefreshConnectionTable() {
   common::BeginListRefill(m_list);
   LoadLocations();
-  FillRows();
+  FillRows(GatherRows());
   common::EndListRefill(m_list);
 }
 
@@ -118,17 +121,19 @@ void CPortPage::LoadLocations() {
   common::ShellRun({m_hWnd, L"open", port::kDownloadPage, L"", SW_SHOWMAXIMIZED, false});
 }
 
-void CPortPage::FillRows() {
+// The cells of every row, read from the system's tables; none when the tables cannot be asked
+// for (the user is told).
+std::vector<port::RowCells> CPortPage::GatherRows() {
   CLibrary library(::LoadLibraryW(SystemLibraryPath(NetworkLibrary()).c_str()));
   if (!library) {
     ui::ShowMessage(m_hWnd, port::kLibraryMissingText, port::kErrorCaption, MB_ICONERROR);
-    return;
+    return {};
   }
   TableFunction readTcp = TableEntry(library.get(), "GetExtendedTcpTable");
   TableFunction readUdp = TableEntry(library.get(), "GetExtendedUdpTable");
   if (!readTcp || !readUdp) {
     ui::ShowMessage(m_hWnd, port::kTablesMissingText, port::kErrorCaption, MB_ICONERROR);
-    return;
+    return {};
   }
   DWORD size = 0;
   std::vector<DWORD> table = ReadTable(readTcp, kFamilyInet, kTcpTableOwnerPidAll, size);
@@ -144,7 +149,10 @@ void CPortPage::FillRows() {
   port::RowSources sources{[this](uint32_t ip) { return Displayed(m_book.LookupV4(ip)); },
                            [](uint32_t pid) { return process::FindProcessImagePath(pid); },
                            [this](const ipdb::Ipv6Bytes& ip) { return Displayed(m_book.LookupV6(ip)); }};
-  std::vector<port::RowCells> rows = port::BuildRows(tcp, udp, sources, v6);
+  return port::BuildRows(tcp, udp, sources, v6);
+}
+
+void CPortPage::FillRows(const std::vector<port::RowCells>& rows) {
   for (size_t i = 0; i < rows.size(); ++i) {
     int row = m_list.InsertItem(static_cast<int>(i), rows[i][port::kColId]);
     for (int c = port::kColId + 1; c < port::kColumnCount; ++c)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ipdb/ipdb_locations.h"
+#include "pages/port/port_rules.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -41,7 +42,8 @@ class CPortPage : public ui::CDialog {
 
  private:
   void LoadLocations();
-  void FillRows();
+  std::vector<port::RowCells> GatherRows();
+  void FillRows(const std::vector<port::RowCells>& rows);
   void OnKillProcess();
 
   ipdb::CLocationBook m_book;
