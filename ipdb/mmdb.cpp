@@ -363,10 +363,17 @@ bool CMmdbReader::NameOf(const Section& s, uint64_t mapOffset, std::string_view&
 }
 
 std::string CMmdbReader::LocationAt(uint64_t data) const {
-  if (!m_bLoaded || data >= m_data.end - m_data.begin) return {};
+  std::string text;
+  LocationInto(data, text);
+  return text;
+}
+
+void CMmdbReader::LocationInto(uint64_t data, std::string& location) const {
+  location.clear();
+  if (!m_bLoaded || data >= m_data.end - m_data.begin) return;
   const Section& s = m_data;
   Value root;
-  if (!Resolve(s, s.begin + data, root) || root.type != kMap) return {};
+  if (!Resolve(s, s.begin + data, root) || root.type != kMap) return;
   std::string_view country, registered, countryCode, region, city;
   auto text = [&](const Value& v) {
     return std::string_view(reinterpret_cast<const char*>(m_pContents.get() + v.payload), v.size);
@@ -391,7 +398,7 @@ std::string CMmdbReader::LocationAt(uint64_t data) const {
   uint64_t at = root.payload;
   for (uint64_t i = 0; i < root.size; ++i) {
     Value key, value;
-    if (!Resolve(s, at, key) || key.type != kString || !Skip(s, at, 0, at)) return {};
+    if (!Resolve(s, at, key) || key.type != kString || !Skip(s, at, 0, at)) return;
     const std::string_view k = text(key);
     if (k == "country") {
       namesOf(at, country, &countryCode);
@@ -408,10 +415,9 @@ std::string CMmdbReader::LocationAt(uint64_t data) const {
         }
       }
     }
-    if (!Skip(s, at, 0, at)) return {};
+    if (!Skip(s, at, 0, at)) return;
   }
   if (country.empty()) country = registered.empty() ? countryCode : registered;
-  std::string location;
   std::string_view previous;
   for (const std::string_view part : {country, region, city}) {
     if (part.empty() || part == previous) continue;
@@ -419,7 +425,6 @@ std::string CMmdbReader::LocationAt(uint64_t data) const {
     location += part;
     previous = part;
   }
-  return location;
 }
 
 // ---- The search tree ------------------------------------------------------
@@ -446,68 +451,71 @@ std::optional<CMmdbReader::Found> CMmdbReader::Finish(uint64_t record, int depth
   return Found{data, depth};
 }
 
-// Follows the bits of the address from node; the records are read in place, one shape per
-// record size so that the loop holds no branch on it.
+// Follows the bits of the address from node, the upper 64 first (bits counts them all, at most
+// 128); the records are read in place, one shape per record size so that the loop holds no branch
+// on it.
 template <unsigned RecordSize>
-std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* bits, int bitCount, uint64_t node,
+std::optional<CMmdbReader::Found> CMmdbReader::Walk(uint64_t high, uint64_t low, int bits, uint64_t node,
                                                     int startDepth) const {
   const uint8_t* tree = m_pContents.get();
   const uint64_t nodes = m_meta.nodeCount;
-  int i = 0;
-  for (; i < bitCount && node < nodes; ++i) {
-    const unsigned bit = (bits[i >> 3] >> (7 - (i & 7))) & 1u;
+  auto step = [tree](uint64_t n, unsigned bit) -> uint64_t {
     if constexpr (RecordSize == 24) {
-      const uint8_t* p = tree + node * 6 + 3 * bit;
-      node = uint64_t{p[0]} << 16 | uint64_t{p[1]} << 8 | p[2];
+      const uint8_t* p = tree + n * 6 + 3 * bit;
+      return uint64_t{p[0]} << 16 | uint64_t{p[1]} << 8 | p[2];
     } else if constexpr (RecordSize == 28) {
-      const uint8_t* p = tree + node * 7;
-      node = bit ? (uint64_t{p[3] & 0x0Fu} << 24 | uint64_t{p[4]} << 16 | uint64_t{p[5]} << 8 | p[6])
+      const uint8_t* p = tree + n * 7;
+      return bit ? (uint64_t{p[3] & 0x0Fu} << 24 | uint64_t{p[4]} << 16 | uint64_t{p[5]} << 8 | p[6])
                  : (uint64_t{p[3] & 0xF0u} << 20 | uint64_t{p[0]} << 16 | uint64_t{p[1]} << 8 | p[2]);
     } else {
-      const uint8_t* p = tree + node * 8 + 4 * bit;
-      node = uint64_t{p[0]} << 24 | uint64_t{p[1]} << 16 | uint64_t{p[2]} << 8 | p[3];
+      const uint8_t* p = tree + n * 8 + 4 * bit;
+      return uint64_t{p[0]} << 24 | uint64_t{p[1]} << 16 | uint64_t{p[2]} << 8 | p[3];
     }
-  }
+  };
+  int i = 0;
+  const int firstHalf = bits < 64 ? bits : 64;
+  for (; i < firstHalf && node < nodes; ++i) node = step(node, static_cast<unsigned>(high >> (63 - i)) & 1u);
+  for (; i < bits && node < nodes; ++i) node = step(node, static_cast<unsigned>(low >> (127 - i)) & 1u);
   return Finish(node, startDepth + i);
 }
 
 std::optional<CMmdbReader::Found> CMmdbReader::Find(const ipdb::Ipv6Bytes& address) const {
   if (!m_bLoaded || m_meta.ipVersion != 6) return std::nullopt;
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(address.data(), 128, 0, 0);
-    case 28: return Walk<28>(address.data(), 128, 0, 0);
-    default: return Walk<32>(address.data(), 128, 0, 0);
+    case 24: return Walk<24>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
+    case 28: return Walk<28>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
+    default: return Walk<32>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
   }
 }
 
 std::optional<CMmdbReader::Found> CMmdbReader::FindV4(uint32_t ip) const {
   if (!m_bLoaded) return std::nullopt;
-  const uint8_t bytes[4] = {static_cast<uint8_t>(ip >> 24), static_cast<uint8_t>(ip >> 16),
-                            static_cast<uint8_t>(ip >> 8), static_cast<uint8_t>(ip)};
+  const uint64_t bits = uint64_t{ip} << 32;  // the 32 address bits first
   const int depth = m_meta.ipVersion == 6 ? m_nIpv4StartDepth : 96;
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(bytes, 32, m_nIpv4Start, depth);
-    case 28: return Walk<28>(bytes, 32, m_nIpv4Start, depth);
-    default: return Walk<32>(bytes, 32, m_nIpv4Start, depth);
+    case 24: return Walk<24>(bits, 0, 32, m_nIpv4Start, depth);
+    case 28: return Walk<28>(bits, 0, 32, m_nIpv4Start, depth);
+    default: return Walk<32>(bits, 0, 32, m_nIpv4Start, depth);
   }
 }
 
 bool CMmdbReader::Lookup(const ipdb::Ipv6Bytes& address, std::string& text) const {
   text.clear();
   if (!m_bLoaded) return false;
-  const std::optional<Found> found = Find(address);
-  text = found ? LocationAt(found->data) : std::string();
-  if (text.empty()) text = kUnknownText;
-  return found && text != kUnknownText;
+  return TextOf(Find(address), text);
 }
 
 bool CMmdbReader::LookupV4(uint32_t ip, std::string& text) const {
   text.clear();
   if (!m_bLoaded) return false;
-  const std::optional<Found> found = FindV4(ip);
-  text = found ? LocationAt(found->data) : std::string();
-  if (text.empty()) text = kUnknownText;
-  return found && text != kUnknownText;
+  return TextOf(FindV4(ip), text);
+}
+
+bool CMmdbReader::TextOf(const std::optional<Found>& found, std::string& text) const {
+  if (found) LocationInto(found->data, text);
+  if (!text.empty()) return true;
+  text.assign(kUnknownText);
+  return false;
 }
 
 std::string CMmdbReader::DateText() const {
