@@ -451,11 +451,10 @@ std::optional<CMmdbReader::Found> CMmdbReader::Finish(uint64_t record, int depth
   return Found{data, depth};
 }
 
-// Follows the bits of the address from node, the upper 64 first (bits counts them all, at most
-// 128); the records are read in place, one shape per record size so that the loop holds no branch
+// Follows the first bits of the address (its bytes in network order) from node; the records are read in place, one shape per record size so that the loop holds no branch
 // on it.
 template <unsigned RecordSize>
-std::optional<CMmdbReader::Found> CMmdbReader::Walk(uint64_t high, uint64_t low, int bits, uint64_t node,
+std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* address, int bits, uint64_t node,
                                                     int startDepth) const {
   const uint8_t* tree = m_pContents.get();
   const uint64_t nodes = m_meta.nodeCount;
@@ -473,29 +472,28 @@ std::optional<CMmdbReader::Found> CMmdbReader::Walk(uint64_t high, uint64_t low,
     }
   };
   int i = 0;
-  const int firstHalf = bits < 64 ? bits : 64;
-  for (; i < firstHalf && node < nodes; ++i) node = step(node, static_cast<unsigned>(high >> (63 - i)) & 1u);
-  for (; i < bits && node < nodes; ++i) node = step(node, static_cast<unsigned>(low >> (127 - i)) & 1u);
+  for (; i < bits && node < nodes; ++i) node = step(node, (address[i >> 3] >> (7 - (i & 7))) & 1u);
   return Finish(node, startDepth + i);
 }
 
 std::optional<CMmdbReader::Found> CMmdbReader::Find(const ipdb::Ipv6Bytes& address) const {
   if (!m_bLoaded || m_meta.ipVersion != 6) return std::nullopt;
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
-    case 28: return Walk<28>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
-    default: return Walk<32>(ipdb::High64(address), ipdb::Low64(address), 128, 0, 0);
+    case 24: return Walk<24>(address.data(), 128, 0, 0);
+    case 28: return Walk<28>(address.data(), 128, 0, 0);
+    default: return Walk<32>(address.data(), 128, 0, 0);
   }
 }
 
 std::optional<CMmdbReader::Found> CMmdbReader::FindV4(uint32_t ip) const {
   if (!m_bLoaded) return std::nullopt;
-  const uint64_t bits = uint64_t{ip} << 32;  // the 32 address bits first
+  const uint8_t bytes[4] = {static_cast<uint8_t>(ip >> 24), static_cast<uint8_t>(ip >> 16),
+                            static_cast<uint8_t>(ip >> 8), static_cast<uint8_t>(ip)};
   const int depth = m_meta.ipVersion == 6 ? m_nIpv4StartDepth : 96;
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(bits, 0, 32, m_nIpv4Start, depth);
-    case 28: return Walk<28>(bits, 0, 32, m_nIpv4Start, depth);
-    default: return Walk<32>(bits, 0, 32, m_nIpv4Start, depth);
+    case 24: return Walk<24>(bytes, 32, m_nIpv4Start, depth);
+    case 28: return Walk<28>(bytes, 32, m_nIpv4Start, depth);
+    default: return Walk<32>(bytes, 32, m_nIpv4Start, depth);
   }
 }
 

@@ -89,7 +89,7 @@ class CMmdbReader {
   bool Adopt(std::unique_ptr<uint8_t[]> contents, size_t size);
   bool ReadMetadata(const Section& section);
   template <unsigned RecordSize>
-  std::optional<Found> Walk(uint64_t high, uint64_t low, int bits, uint64_t node, int startDepth) const;
+  std::optional<Found> Walk(const uint8_t* address, int bits, uint64_t node, int startDepth) const;
   bool TextOf(const std::optional<Found>& found, std::string& text) const;
   void LocationInto(uint64_t data, std::string& location) const;
   uint64_t Record(uint64_t node, int side) const;
