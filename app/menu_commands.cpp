@@ -54,6 +54,6 @@ bool CWardletDlg::OnMenuCommand(UINT id) {
       RunForceDeleteTool(m_hWnd, m_pForceDeleteDlg);
       return true;
     default:
-      return false;
+      return m_portPage.OnDatabaseCommand(id);  // the location-database submenu's items
   }
 }

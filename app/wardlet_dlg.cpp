@@ -148,6 +148,9 @@ bool CWardletDlg::PaintMinimized() {
 
 bool CWardletDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
+    case WM_INITMENUPOPUP:  // the Tools menu's location-database submenu lists the files as they are now
+      m_portPage.FillDatabaseMenu(reinterpret_cast<HMENU>(wp));
+      return false;
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED) PlacePages();
       return false;

@@ -327,3 +327,13 @@ bool CIpLocationDb::ReadLocation(uint32_t record, Text& country, Text& area) con
   }
   return StringAt(data, country) && AreaAt(data + country.length + 1, area);
 }
+
+std::string CIpLocationDb::VersionText() const {
+  Text country;
+  Text area;
+  uint32_t record = 0;
+  if (!m_bLoaded || !Read24(uint64_t{EntryOffset(m_nLastIndex)} + 4, record) || !ReadLocation(record, country, area))
+    return {};
+  const char* bytes = reinterpret_cast<const char*>(m_pContents.get());
+  return std::string(bytes + country.offset, country.length) + std::string(bytes + area.offset, area.length);
+}

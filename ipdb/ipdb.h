@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 #include <optional>
+#include <string>
 
 // Holds the whole database file and answers lookups by a bisection over its
 // sorted 7-byte index. Location texts are GBK bytes copied as they stand in
@@ -37,6 +38,10 @@ class CIpLocationDb {
   bool LookupAddress(uint32_t ip, char* out, size_t capacity) const;
 
   void ReleaseDatabase();
+
+  // The location text of the last index entry's record, where the publisher writes its version
+  // ("纯真网络" and "2024年01月17日IP数据"), as GBK bytes; empty when it cannot be read.
+  std::string VersionText() const;
 
   bool IsLoaded() const { return m_bLoaded; }
   // Number of index entries (last index + 1), 0 when empty.

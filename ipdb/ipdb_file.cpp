@@ -43,4 +43,9 @@ bool CDbFile::Read(void* buffer, size_t size) {
   return std::fread(buffer, 1, size, m_pFile) == size;
 }
 
+bool FileOpens(const std::filesystem::path& path) {
+  CDbFile file;
+  return file.Open(path);
+}
+
 }  // namespace ipdb

@@ -28,4 +28,7 @@ class CDbFile {
   std::FILE* m_pFile = nullptr;
 };
 
+// Whether the file at path can be opened for reading.
+bool FileOpens(const std::filesystem::path& path);
+
 }  // namespace ipdb

@@ -158,3 +158,10 @@
 #define IDM_FILE_HIDE_MICROSOFT     33200
 #define IDM_COPY_SHA256             33201
 #define IDM_VIRUSTOTAL              33202
+
+// Location database submenu of the Tools menu: its items are built each time it opens
+#define IDM_LOCDB_NONE              33100
+#define IDM_LOCDB_V4_FIRST          33101
+#define IDM_LOCDB_V4_LAST           33124
+#define IDM_LOCDB_V6_FIRST          33125
+#define IDM_LOCDB_V6_LAST           33148

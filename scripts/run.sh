@@ -18,6 +18,11 @@ if bash scripts/fetch-qqwry.sh && [ -f build/data/QQwry.dat ]; then
 else
   echo "QQwry.dat could not be fetched: the port page will ask for it"
 fi
+if bash scripts/fetch-locations.sh; then
+  cp build/data/ipv6wry.db build/data/geo-whois-asn-country.mmdb "build/$ARCH/"
+else
+  echo "the IPv6 and MaxMind location databases could not be fetched: IPv6 rows show no location"
+fi
 
 headless=1
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then headless=0; fi

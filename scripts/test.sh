@@ -39,6 +39,7 @@ build() {
 }
 
 [ -x scripts/fetch-qqwry.sh ] && { bash scripts/fetch-qqwry.sh || echo "QQwry.dat could not be fetched: the tests that need it will skip"; }
+[ -x scripts/fetch-locations.sh ] && { bash scripts/fetch-locations.sh || echo "ipv6wry.db or the .mmdb file could not be fetched: the tests that need them will skip"; }
 
 build host || exit 1
 echo "== host tests"

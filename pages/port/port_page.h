@@ -2,9 +2,13 @@
 #pragma once
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
-#include "ipdb/ipdb.h"
+#include <vector>
+
+#include "ipdb/ipdb_locations.h"
+#include "pages/port/port_rules.h"
 #include "pages/process/listed_process.h"
 #include "res/resource.h"
 #include "ui/controls.h"
@@ -22,6 +26,14 @@ class CPortPage : public ui::CDialog {
   // The owning process of each row as it was at the refresh (PID and creation time), in row order.
   process::ListedRows& RowOwners() { return m_owners; }
 
+  // The Tools menu's "位置数据库" submenu: when menu is that submenu, fills it with the database
+  // files beside the program, each with the date of its data and a check mark on the file in use
+  // for each address family, and returns true.
+  bool FillDatabaseMenu(HMENU menu);
+  // A command of that submenu: keeps the choice in the settings and refreshes the table. False
+  // for any other command.
+  bool OnDatabaseCommand(UINT id);
+
   // The network-information library the refresh loads ("iphlpapi.dll"); tests name another to
   // see the failures.
   static void SetNetworkLibrary(const std::wstring& name);
@@ -33,10 +45,14 @@ class CPortPage : public ui::CDialog {
 
  private:
   void LoadLocations();
-  void FillRows();
+  std::vector<port::RowCells> GatherRows();
+  void FillRows(const std::vector<port::RowCells>& rows);
   void OnKillProcess();
 
-  CIpLocationDb m_db;
+  ipdb::CLocationBook m_book;
+  // The file names the submenu's items stand for, by family, in item order.
+  std::vector<std::filesystem::path> m_menuIpv4;
+  std::vector<std::filesystem::path> m_menuIpv6;
   ui::CListCtrl m_list;
   process::ListedRows m_owners;
 };

@@ -68,6 +68,46 @@ std::vector<UdpEndpoint> ReadUdpTable(const void* table, size_t size) {
   return rows;
 }
 
+namespace {
+ipdb::Ipv6Bytes Address6Field(const uint8_t* p) {
+  ipdb::Ipv6Bytes a;
+  std::memcpy(a.data(), p, a.size());
+  return a;
+}
+}  // namespace
+
+// Each row: local address, local scope, local port, then (TCP) remote address, remote scope,
+// remote port and state; the owning PID last.
+std::vector<Tcp6Endpoint> ReadTcp6Table(const void* table, size_t size) {
+  std::vector<Tcp6Endpoint> rows(RowCount(table, size, kTcp6RowSize));
+  const uint8_t* p = Bytes(table) + 4;
+  for (Tcp6Endpoint& r : rows) {
+    r.localIp = Address6Field(p);
+    r.localScope = NativeField(p + 16);
+    r.localPort = PortField(p + 20);
+    r.remoteIp = Address6Field(p + 24);
+    r.remoteScope = NativeField(p + 40);
+    r.remotePort = PortField(p + 44);
+    r.state = NativeField(p + 48);
+    r.pid = NativeField(p + 52);
+    p += kTcp6RowSize;
+  }
+  return rows;
+}
+
+std::vector<Udp6Endpoint> ReadUdp6Table(const void* table, size_t size) {
+  std::vector<Udp6Endpoint> rows(RowCount(table, size, kUdp6RowSize));
+  const uint8_t* p = Bytes(table) + 4;
+  for (Udp6Endpoint& r : rows) {
+    r.localIp = Address6Field(p);
+    r.localScope = NativeField(p + 16);
+    r.localPort = PortField(p + 20);
+    r.pid = NativeField(p + 24);
+    p += kUdp6RowSize;
+  }
+  return rows;
+}
+
 std::wstring StateText(uint32_t state) {
   if (state >= 1 && state <= 12) return kStateNames[state - 1];
   return std::to_wstring(state);
@@ -91,9 +131,14 @@ std::string LocationOf(const CIpLocationDb& db, uint32_t ip) {
 }
 
 std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::vector<UdpEndpoint>& udp,
-                                const RowSources& sources) {
+                                const RowSources& sources, const Ipv6Endpoints& v6) {
   std::vector<RowCells> rows;
-  rows.reserve(tcp.size() + udp.size());
+  rows.reserve(tcp.size() + udp.size() + v6.tcp.size() + v6.udp.size());
+  // Only a link-local address carries its scope (the system may give one for any address).
+  auto text6 = [](const ipdb::Ipv6Bytes& ip, uint32_t scope) {
+    const std::string s = ipdb::FormatIpv6(ip, ipdb::IsZoned(ip) ? scope : 0);
+    return std::wstring(s.begin(), s.end());
+  };
   // A module snapshot costs far more than the rest of a row: each owning process is asked once.
   std::unordered_map<uint32_t, std::wstring> paths;
   auto pathOf = [&](uint32_t pid) -> const std::wstring& {
@@ -123,7 +168,34 @@ std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::
     c[kColLocalPort] = std::to_wstring(e.localPort);
     c[kColPath] = pathOf(e.pid);
   }
+  for (const Tcp6Endpoint& e : v6.tcp) {
+    RowCells& c = rows.emplace_back();
+    c[kColId] = std::to_wstring(rows.size());
+    c[kColProtocol] = L"TCPv6";
+    c[kColPid] = std::to_wstring(e.pid);
+    c[kColState] = StateText(e.state);
+    c[kColLocalIp] = text6(e.localIp, e.localScope);
+    c[kColLocalPort] = std::to_wstring(e.localPort);
+    c[kColRemoteIp] = text6(e.remoteIp, e.remoteScope);
+    c[kColRemotePort] = std::to_wstring(e.remotePort);
+    if (sources.location6) c[kColLocation] = sources.location6(e.remoteIp);
+    c[kColPath] = pathOf(e.pid);
+  }
+  for (const Udp6Endpoint& e : v6.udp) {
+    RowCells& c = rows.emplace_back();
+    c[kColId] = std::to_wstring(rows.size());
+    c[kColProtocol] = L"UDPv6";
+    c[kColPid] = std::to_wstring(e.pid);
+    c[kColLocalIp] = text6(e.localIp, e.localScope);
+    c[kColLocalPort] = std::to_wstring(e.localPort);
+    c[kColPath] = pathOf(e.pid);
+  }
   return rows;
+}
+
+std::wstring DatabaseItemText(const std::wstring& name, const std::wstring& date, bool readable) {
+  if (!readable) return name + L" (无法读取)";
+  return name + (date.empty() ? L" (数据日期不详)" : L" (数据日期 " + date + L")");
 }
 
 std::vector<unsigned> PortMenuGreyed(const std::wstring& pidCell, const std::wstring& pathCell) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ipdb/ipv6_address.h"
+
 class CIpLocationDb;
 
 namespace port {
@@ -44,15 +46,39 @@ struct UdpEndpoint {
   uint32_t pid = 0;
 };
 
-// Row sizes of the owner-PID tables: six and three 32-bit fields after a 32-bit entry count.
+// IPv6 endpoints: addresses as their 16 bytes with the scope identifier of each.
+struct Tcp6Endpoint {
+  uint32_t state = 0;
+  ipdb::Ipv6Bytes localIp{};
+  uint32_t localScope = 0;
+  uint16_t localPort = 0;
+  ipdb::Ipv6Bytes remoteIp{};
+  uint32_t remoteScope = 0;
+  uint16_t remotePort = 0;
+  uint32_t pid = 0;
+};
+
+struct Udp6Endpoint {
+  ipdb::Ipv6Bytes localIp{};
+  uint32_t localScope = 0;
+  uint16_t localPort = 0;
+  uint32_t pid = 0;
+};
+
+// Row sizes of the owner-PID tables: six and three 32-bit fields after a 32-bit entry count; the
+// IPv6 rows add a 16-byte address and a scope for each address.
 constexpr size_t kTcpRowSize = 24;
 constexpr size_t kUdpRowSize = 12;
+constexpr size_t kTcp6RowSize = 56;
+constexpr size_t kUdp6RowSize = 28;
 
 // Reads a table laid out as the system delivers it (addresses and ports in network byte order,
 // the other fields in the machine's own). An entry count beyond the buffer keeps the rows that
 // fit.
 std::vector<TcpEndpoint> ReadTcpTable(const void* table, size_t size);
 std::vector<UdpEndpoint> ReadUdpTable(const void* table, size_t size);
+std::vector<Tcp6Endpoint> ReadTcp6Table(const void* table, size_t size);
+std::vector<Udp6Endpoint> ReadUdp6Table(const void* table, size_t size);
 
 // Name of a TCP state; a value outside 1 to 12 shows its number.
 std::wstring StateText(uint32_t state);
@@ -70,17 +96,34 @@ std::string LocationOf(const CIpLocationDb& db, uint32_t ip);
 struct RowSources {
   std::function<std::wstring(uint32_t remoteIp)> location;
   std::function<std::optional<std::wstring>(uint32_t pid)> path;
+  std::function<std::wstring(const ipdb::Ipv6Bytes& remoteIp)> location6;
+};
+
+// The IPv6 endpoints, listed after the IPv4 ones.
+struct Ipv6Endpoints {
+  std::vector<Tcp6Endpoint> tcp;
+  std::vector<Udp6Endpoint> udp;
 };
 
 using RowCells = std::array<std::wstring, kColumnCount>;
 
-// Every row of the table: the TCP rows in table order, then the UDP rows numbered on from them.
-// The path of each distinct PID is asked once.
+// Every row of the table: the TCP rows in table order, then the UDP rows, then the TCPv6 and the
+// UDPv6 rows, numbered on from one to the next. The path of each distinct PID is asked once.
 std::vector<RowCells> BuildRows(const std::vector<TcpEndpoint>& tcp, const std::vector<UdpEndpoint>& udp,
-                                const RowSources& sources);
+                                const RowSources& sources, const Ipv6Endpoints& v6 = {});
 
 // Commands of the port menu greyed for a row with these cells.
 std::vector<unsigned> PortMenuGreyed(const std::wstring& pidCell, const std::wstring& pathCell);
+
+// The text of a file's item in the location-database menu: its name and the date of its data,
+// or that it cannot be read.
+std::wstring DatabaseItemText(const std::wstring& name, const std::wstring& date, bool readable);
+// The settings that keep the file chosen for each address family (a file name beside the program).
+inline constexpr wchar_t kIpv4DatabaseSetting[] = L"LocationDbIpv4";
+inline constexpr wchar_t kIpv6DatabaseSetting[] = L"LocationDbIpv6";
+inline constexpr wchar_t kIpv4MenuHeading[] = L"IPv4 地址用:";
+inline constexpr wchar_t kIpv6MenuHeading[] = L"IPv6 地址用:";
+inline constexpr wchar_t kNoDatabaseItem[] = L"(程序目录下没有位置数据库文件)";
 
 // Messages of the refresh.
 inline constexpr wchar_t kDatabaseFileName[] = L"QQwry.dat";

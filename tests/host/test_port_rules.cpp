@@ -69,7 +69,8 @@ TEST(PortRules, UdpRowsAreNumberedOnFromTheTcpRowsAndEachProcessIsAskedForItsPat
                              ++asked[pid];
                              if (pid == 0) return std::nullopt;
                              return L"C:\\p" + std::to_wstring(pid) + L".exe";
-                           }};
+                           },
+                           nullptr};
   const std::vector<RowCells> want = {
       {L"1", L"TCP", L"700", L"Listen", L"0.0.0.0", L"80", L"0.0.0.0", L"0", L"at 0.0.0.0", L"C:\\p700.exe"},
       {L"2", L"TCP", L"0", L"Time Wait", L"127.0.0.1", L"1000", L"10.0.0.1", L"443", L"at 10.0.0.1", L""},
@@ -113,4 +114,64 @@ TEST(PortRules, LocationsFromASmallDatabase) {
   for (const auto& [ip, text] : cases) EXPECT_EQ(LocationOf(db, ip), text) << AddressText(ip);
   db.ReleaseDatabase();
   EXPECT_EQ(LocationOf(db, 0x7F000001u), "");
+}
+
+// The IPv6 tables: a 16-byte address and a scope for each address; the scope is written only for
+// a link-local address. Their rows follow the IPv4 ones, numbered on, as TCPv6 and UDPv6.
+TEST(PortRules, Ipv6TablesAndRowsAfterTheIpv4Ones) {
+  std::vector<uint8_t> tcp6 = Table({2});
+  auto add = [](std::vector<uint8_t>& t, std::initializer_list<uint8_t> bytes) { t.insert(t.end(), bytes); };
+  auto addField = [](std::vector<uint8_t>& t, Field f) { t.insert(t.end(), f.b, f.b + 4); };
+  // Row 1: fe80::1%7 port 8080 to 2001:db8::2 port 443, Established, PID 900.
+  add(tcp6, {0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
+  addField(tcp6, 7);
+  addField(tcp6, {0x1F, 0x90, 0xAB, 0xCD});
+  add(tcp6, {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+  addField(tcp6, 4096);  // a scope on a global address is not shown
+  addField(tcp6, {0x01, 0xBB, 0, 0});
+  addField(tcp6, 5);
+  addField(tcp6, 900);
+  // Row 2: ::1 listening on 80, from ::, with a scope the system gave it anyway.
+  add(tcp6, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
+  addField(tcp6, 4096);
+  addField(tcp6, {0x00, 0x50, 0, 0});
+  add(tcp6, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  addField(tcp6, 0);
+  addField(tcp6, 0);
+  addField(tcp6, 2);
+  addField(tcp6, 0);
+  ASSERT_EQ(tcp6.size(), 4 + 2 * kTcp6RowSize);
+  std::vector<uint8_t> udp6 = Table({1});
+  add(udp6, {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFB});
+  addField(udp6, 3);
+  addField(udp6, {0x14, 0xE9, 0, 0});
+  addField(udp6, 77);
+  ASSERT_EQ(udp6.size(), 4 + kUdp6RowSize);
+
+  std::vector<ipdb::Ipv6Bytes> located;
+  const RowSources sources{[](uint32_t) { return L"v4"; }, [](uint32_t pid) -> std::optional<std::wstring> {
+                             return pid == 0 ? std::nullopt : std::optional<std::wstring>(L"p" + std::to_wstring(pid));
+                           },
+                           [&](const ipdb::Ipv6Bytes& ip) {
+                             located.push_back(ip);
+                             return L"at " + std::to_wstring(ip[15]);
+                           }};
+  const Ipv6Endpoints v6{ReadTcp6Table(tcp6.data(), tcp6.size()), ReadUdp6Table(udp6.data(), udp6.size())};
+  const std::vector<RowCells> want = {
+      {L"1", L"UDP", L"5", L"", L"0.0.0.0", L"53", L"", L"", L"", L"p5"},
+      {L"2", L"TCPv6", L"900", L"Established", L"fe80::1%7", L"8080", L"2001:db8::2", L"443", L"at 2", L"p900"},
+      {L"3", L"TCPv6", L"0", L"Listen", L"::1", L"80", L"::", L"0", L"at 0", L""},
+      {L"4", L"UDPv6", L"77", L"", L"ff02::fb%3", L"5353", L"", L"", L"", L"p77"}};
+  EXPECT_EQ(BuildRows({}, {{0, 53, 5}}, sources, v6), want);
+  EXPECT_EQ(located.size(), 2u);
+  // Short buffers keep the whole rows they hold.
+  EXPECT_EQ(ReadTcp6Table(tcp6.data(), tcp6.size() - 1).size(), 1u);
+  EXPECT_EQ(ReadUdp6Table(udp6.data(), udp6.size() - 1).size(), 0u);
+  EXPECT_EQ(ReadTcp6Table(nullptr, 0).size(), 0u);
+}
+
+TEST(PortRules, DatabaseMenuItemTexts) {
+  EXPECT_EQ(DatabaseItemText(L"QQwry.dat", L"2024-01-17", true), L"QQwry.dat (数据日期 2024-01-17)");
+  EXPECT_EQ(DatabaseItemText(L"a.mmdb", L"", true), L"a.mmdb (数据日期不详)");
+  EXPECT_EQ(DatabaseItemText(L"b.mmdb", L"2024-01-17", false), L"b.mmdb (无法读取)");
 }

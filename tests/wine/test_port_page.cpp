@@ -11,21 +11,13 @@
 #include "pages/process/listed_process.h"
 #include "pages/process/process_rules.h"
 #include "tests/host/port_test_db.h"
+#include "tests/wine/port_test_files.h"
 #include "tests/wine/test_util.h"
 
 namespace {
 
 std::wstring DatabasePath() { return wt::ExeDir() + L"QQwry.dat"; }
 
-// Keeps any QQwry.dat beside the test binary out of the way while a test runs.
-struct DatabaseAside {
-  const std::wstring path = DatabasePath(), aside = path + L".wardlet-aside";
-  const bool moved = ::MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-  ~DatabaseAside() {
-    ::DeleteFileW(path.c_str());
-    if (moved) ::MoveFileW(aside.c_str(), path.c_str());
-  }
-};
 
 unsigned short BoundPort(SOCKET s) {
   sockaddr_in a{};
@@ -81,7 +73,7 @@ class PortPage : public ::testing::Test {
     return wt::Shown(page.GetSafeHwnd(), text, caption, style)[0];
   }
 
-  DatabaseAside aside;
+  port_test::DatabasesAside aside;  // every location database beside the binary
   LoopbackSockets s;
   wt::MessageLog messages;
   wt::ShellLog shell;
