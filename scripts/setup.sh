@@ -6,7 +6,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
       wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick fonts-wqy-zenhei
-      ca-certificates osslsigncode openssl mmdb-bin libmaxminddb-dev)
+      ca-certificates osslsigncode openssl mmdb-bin libmaxminddb-dev zip unzip binutils)
 
 missing=()
 for p in "${pkgs[@]}"; do

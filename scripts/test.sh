@@ -8,7 +8,7 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 
-for tool in cmake ninja i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb clang++; do
+for tool in cmake ninja i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine Xvfb clang++ osslsigncode openssl mmdblookup zip unzip; do
   command -v "$tool" >/dev/null || { bash scripts/setup.sh || exit 1; break; }
 done
 [ -f /usr/src/googletest/CMakeLists.txt ] || bash scripts/setup.sh || exit 1
@@ -70,6 +70,7 @@ wine_stop
 
 # The release packages: each zip holds the program of its architecture, the readme and the licences.
 check_packages() {
+  # grep reads its input whole: with pipefail, an early exit (-q) would fail the writer with SIGPIPE.
   local dir=$LOGS/package version arch zip expected
   rm -rf "$dir"
   WARDLET_PACKAGE_DIR=$dir bash scripts/package.sh || return 1
@@ -79,11 +80,11 @@ check_packages() {
     expected=$(printf '%s\n' licenses/ licenses/GCC-runtime.txt licenses/GPL-3.txt licenses/MinGW-w64-runtime.txt \
                README.txt wardlet.exe | sed "s|^|wardlet-$version-$arch/|; 1i wardlet-$version-$arch/")
     [ "$(unzip -Z1 "$zip" | sort)" = "$(echo "$expected" | sort)" ] || { echo "$zip: unexpected files"; unzip -Z1 "$zip"; return 1; }
-    unzip -p "$zip" "wardlet-$version-$arch/README.txt" | grep -q 'QQwry.dat.*wardlet.exe' || { echo "$zip: readme"; return 1; }
+    unzip -p "$zip" "wardlet-$version-$arch/README.txt" | grep 'QQwry.dat.*wardlet.exe' >/dev/null || { echo "$zip: readme"; return 1; }
     unzip -p "$zip" "wardlet-$version-$arch/wardlet.exe" > "$dir/probe.exe"
-    case $arch in win32) objdump -f "$dir/probe.exe" | grep -q 'pei-i386' ;; win64) objdump -f "$dir/probe.exe" | grep -q 'pei-x86-64' ;; esac ||
+    case $arch in win32) objdump -f "$dir/probe.exe" | grep 'pei-i386' >/dev/null ;; win64) objdump -f "$dir/probe.exe" | grep 'pei-x86-64' >/dev/null ;; esac ||
       { echo "$zip: not a $arch program"; return 1; }
-    strings -el "$dir/probe.exe" | grep -qx "$version" || { echo "$zip: the program's version is not $version"; return 1; }
+    strings -el "$dir/probe.exe" | grep -x "$version" >/dev/null || { echo "$zip: the program's version is not $version"; return 1; }
   done
 }
 echo "== release packages"

@@ -202,6 +202,7 @@ TEST_F(PortPageV6, ListsIpv6LoopbackSocketsAfterTheIpv4RowsWithTheirCellsAndComm
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
   list.SetItemText(udp, port::kColPid, std::to_wstring(child.pid()));
+  Page().RowOwners().Set(udp, process::ListProcess(child.pid()));  // the row lists the child as its owner
   wt::RunRowCommand(Page(), list, udp, IDM_PORT_KILL, &menu);
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 5000), WAIT_OBJECT_0);
   EXPECT_GE(Endpoint(L"UDPv6", s.udpPort, L""), 0);  // refreshed, and our own socket is still there
