@@ -139,6 +139,7 @@ std::wstring WidthsSetting(const PageListId& l) {
 
 common::RecordList* CWardletDlg::Records(int index) {
   switch (index) {
+    case 0: return &m_processPage.Records();
     case 1: return &m_windowPage.Records();
     default: return nullptr;
   }

@@ -48,7 +48,7 @@ BOOL CWardletDlg::OnInitDialog() {
   RestoreColumnWidths();
 
   if (m_bHidden) return FALSE;  // no focus: focusing a control would activate the hidden window
-  m_processPage.RefreshProcessList();
+  m_processPage.RefreshProcessListNow();  // the columns fit the rows shown
   FitProcessColumns();
   RestorePlacement();
   StartListFeatures();

@@ -21,19 +21,23 @@ constexpr int kPathColumn = 9;
 constexpr int kModuleNameColumn = 1;
 constexpr int kModulePathColumn = 2;
 
+// A cell of the selected row of the process list; empty when no row is selected.
 std::wstring ProcessCell(const CProcessPage& page, int column) {
-  return common::GetSelectedCell(page.ProcessList(), column);
+  const auto rec = page.SelectedProcess();
+  return rec && static_cast<size_t>(column) < rec->cells.size() ? rec->cells[static_cast<size_t>(column)] : L"";
 }
 std::wstring ModuleCell(const CProcessPage& page, int column) {
   return common::GetSelectedCell(page.ModuleList(), column);
 }
+// The PID as the row shows it (0 when no row is selected).
 DWORD SelectedPid(const CProcessPage& page) {
   return static_cast<DWORD>(process::CellToLong(ProcessCell(page, kPidColumn)));
 }
 
-// The process the selected row listed when the list was filled.
-process::ListedProcess SelectedListed(CProcessPage& page) {
-  return page.ListedProcesses().At(page.SelectedProcessRow());
+// The process the selected row listed when the list was filled (none when no row is selected).
+process::ListedProcess SelectedListed(const CProcessPage& page) {
+  const auto rec = page.SelectedProcess();
+  return rec ? rec->listed : process::ListedProcess{};
 }
 
 void OnEndProcess(CProcessPage& page) {
@@ -44,7 +48,7 @@ void OnEndProcess(CProcessPage& page) {
   else if (process::EndListedProcess(page, pid, SelectedListed(page), ProcessCell(page, kPathColumn), true) ==
            process::EndResult::Declined)
     return;  // nothing was done: the rows still stand
-  page.RefreshProcessList();
+  page.RefreshProcessListNow();
 }
 
 // The process is ended and gone (bounded wait) before its file is moved, so that the image is no
@@ -57,12 +61,12 @@ void OnForceDelete(CProcessPage& page) {
   if (pid != ::GetCurrentProcessId()) {
     switch (process::EndListedProcess(page, pid, SelectedListed(page), path, false)) {
       case process::EndResult::Declined: return;
-      case process::EndResult::Gone: page.RefreshProcessList(); return;
+      case process::EndResult::Gone: page.RefreshProcessListNow(); return;
       default: break;
     }
   }
   common::ForceDeleteFile(path, page);
-  page.RefreshProcessList();
+  page.RefreshProcessListNow();
 }
 
 // The program's own process is refused before anything is written; so is a row whose PID names
@@ -84,7 +88,7 @@ void OnForbidRunning(CProcessPage& page) {
     opened = process::OpenListedProcess(pid, SelectedListed(page), PROCESS_TERMINATE | SYNCHRONIZE);
   if (opened.replaced) {
     process::ReportProcessGone(page);
-    page.RefreshProcessList();
+    page.RefreshProcessListNow();
     return;
   }
   if (!process::ConfirmEndingSystemProcess(page, opened.handle.get(), pid, path)) return;
@@ -92,7 +96,7 @@ void OnForbidRunning(CProcessPage& page) {
   const bool written = process::ForbidRunning(name);
   if (!process::EndOpenedProcess(opened.handle.get()))
     ui::ShowMessage(page, L"进程结束失败!", L"警告", MB_ICONERROR);
-  page.RefreshProcessList();
+  page.RefreshProcessListNow();
   if (written)
     ui::ShowMessage(page, process::BarConfirmationText(name, process::HasTwoRegistryViews()), L"提示",
                     MB_ICONINFORMATION);

@@ -1,8 +1,9 @@
-// The process list: one row per process of a fresh snapshot.
+// The process list: one row per process of a fresh snapshot, gathered off the user-interface thread.
 #include "pages/process/process_page.h"
 
 #include <psapi.h>
 
+#include <memory>
 #include <vector>
 
 #include "common/listpage.h"
@@ -58,67 +59,93 @@ void CProcessPage::DoDataExchange(ui::CDataExchange& dx) {
 }
 
 void CProcessPage::SetupLists() {
-  common::InsertColumns(m_listProcess, {{L"id", LVCFMT_LEFT, 27},
-                                        {L"进程", LVCFMT_CENTER, 110},
-                                        {L"用户", LVCFMT_CENTER, 145},
-                                        {L"PID", LVCFMT_CENTER, 45},
-                                        {L"父PID", LVCFMT_CENTER, 45},
-                                        {L"线程数", LVCFMT_CENTER, 60},
-                                        {L"优先级", LVCFMT_CENTER, 66},
-                                        {L"内存(kb)", LVCFMT_LEFT, 63},
-                                        {L"启动时间", LVCFMT_CENTER, 80},
-                                        {L"路径", LVCFMT_LEFT, 536},
-                                        {L"命令行", LVCFMT_LEFT, 400}});
+  using K = lists::Kind;
+  m_rows.Setup(m_listProcess,
+               {{L"id", LVCFMT_LEFT, 27, K::Number},
+                {L"进程", LVCFMT_CENTER, 110, K::Text},
+                {L"用户", LVCFMT_CENTER, 145, K::Text},
+                {L"PID", LVCFMT_CENTER, 45, K::Number},
+                {L"父PID", LVCFMT_CENTER, 45, K::Number},
+                {L"线程数", LVCFMT_CENTER, 60, K::Number},
+                {L"优先级", LVCFMT_CENTER, 66, K::Text},
+                {L"内存(kb)", LVCFMT_LEFT, 63, K::Number},
+                {L"启动时间", LVCFMT_CENTER, 80, K::Time},
+                {L"路径", LVCFMT_LEFT, 536, K::Text},
+                {L"命令行", LVCFMT_LEFT, 400, K::Text}},
+               L"Process", &process::GatherProcesses);
+  process::EnableDebugPrivilege(m_hWnd);  // also for a list refilled through Records() alone
   common::InsertColumns(m_listModule, {{L"id", LVCFMT_LEFT, 28},
                                        {L"名称", LVCFMT_LEFT, 90},
                                        {L"模块路径", LVCFMT_LEFT, 653}});
 }
 
+// The debug privilege is the program's own and is taken here, on this thread, before the gathering
+// opens the processes.
 void CProcessPage::RefreshProcessList() {
   process::EnableDebugPrivilege(m_hWnd);
-  common::BeginListRefill(m_listProcess);
-  m_listed.Clear();
-  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snap) {
-    ui::ShowMessage(m_hWnd, L"CreateToolhelp32Snapshot error!", L"information", MB_OK);
-  } else {
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    int row = 0;
-    for (BOOL ok = ::Process32FirstW(snap.get(), &entry); ok; ok = ::Process32NextW(snap.get(), &entry))
-      AddProcessRow(row++, entry);
-  }
-  common::EndListRefill(m_listProcess);
+  m_rows.Refresh();
 }
 
-void CProcessPage::AddProcessRow(int row, const PROCESSENTRY32W& entry) {
-  const ui::CListCtrl& list = m_listProcess;
-  common::InsertNumberedRow(list, row);
-  list.SetItemText(row, 1, entry.szExeFile);
-  list.SetItemText(row, 3, std::to_wstring(entry.th32ProcessID));
-  list.SetItemText(row, 4, std::to_wstring(entry.th32ParentProcessID));
-  list.SetItemText(row, 5, std::to_wstring(entry.cntThreads));
+void CProcessPage::RefreshProcessListNow() {
+  process::EnableDebugPrivilege(m_hWnd);
+  m_rows.RefreshNow();
+}
+
+namespace process {
+
+namespace {
+
+std::shared_ptr<ProcessRecord> ProcessRow(int row, const PROCESSENTRY32W& entry) {
+  auto rec = std::make_shared<ProcessRecord>();
+  std::vector<std::wstring>& cells = rec->cells;
+  cells.resize(11);
+  cells[0] = std::to_wstring(row + 1);
+  cells[1] = entry.szExeFile;
+  cells[3] = std::to_wstring(entry.th32ProcessID);
+  cells[4] = std::to_wstring(entry.th32ParentProcessID);
+  cells[5] = std::to_wstring(entry.cntThreads);
 
   // Process 0 is the idle process: whatever answers for it is not it.
   ui::CHandle proc(entry.th32ProcessID == 0 ? nullptr : OpenForQuery(entry.th32ProcessID));
-  const ULONGLONG created = process::CreationTime(proc.get());
-  m_listed.Add({entry.th32ProcessID, created});
+  const ULONGLONG created = CreationTime(proc.get());
+  rec->listed = {entry.th32ProcessID, created};
+  rec->key = cells[3] + L"|" + std::to_wstring(created);
   // The path the system keeps, asked through the handle already open; the loader's entry only
   // when the system will not say.
-  std::optional<std::wstring> path = process::KernelImagePath(proc.get());
-  if (path) path = process::NormalizeImagePath(*path);
-  else path = process::FindProcessImagePath(entry.th32ProcessID);
-  if (path) list.SetItemText(row, 9, *path);
-  if (!proc) return;
-  if (std::wstring user = ProcessUser(proc.get()); !user.empty()) list.SetItemText(row, 2, user);
-  list.SetItemText(row, 6, process::PriorityText(::GetPriorityClass(proc.get()), entry.pcPriClassBase));
+  std::optional<std::wstring> path = KernelImagePath(proc.get());
+  if (path) path = NormalizeImagePath(*path);
+  else path = FindProcessImagePath(entry.th32ProcessID);
+  if (path) cells[9] = *path;
+  if (!proc) return rec;
+  cells[2] = ProcessUser(proc.get());
+  cells[6] = PriorityText(::GetPriorityClass(proc.get()), entry.pcPriClassBase);
   PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof(pmc);
-  if (::GetProcessMemoryInfo(proc.get(), &pmc, sizeof(pmc)))
-    list.SetItemText(row, 7, process::MemoryText(pmc.WorkingSetSize));
-  if (std::wstring started = ProcessStartTime(created); !started.empty()) list.SetItemText(row, 8, started);
-  if (std::wstring line = process::ProcessCommandLine(proc.get()); !line.empty()) list.SetItemText(row, 10, line);
+  if (::GetProcessMemoryInfo(proc.get(), &pmc, sizeof(pmc))) cells[7] = MemoryText(pmc.WorkingSetSize);
+  cells[8] = ProcessStartTime(created);
+  cells[10] = ProcessCommandLine(proc.get());
+  return rec;
 }
+
+}  // namespace
+
+common::Records GatherProcesses() {
+  common::Records rows;
+  ui::CSnapshot snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) {
+    if (!common::IsAutomaticRefresh())
+      ui::ShowMessage(nullptr, L"CreateToolhelp32Snapshot error!", L"information", MB_OK);
+    return rows;
+  }
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  int row = 0;
+  for (BOOL ok = ::Process32FirstW(snap.get(), &entry); ok; ok = ::Process32NextW(snap.get(), &entry))
+    rows.push_back(ProcessRow(row++, entry));
+  return rows;
+}
+
+}  // namespace process
 
 bool CProcessPage::OnNotify(NMHDR* nm, LRESULT& result) {
   if (nm->idFrom == IDC_PROCESS_LIST && nm->code == NM_CLICK) {
@@ -129,10 +156,10 @@ bool CProcessPage::OnNotify(NMHDR* nm, LRESULT& result) {
   if (nm->idFrom == IDC_PROCESS_LIST && nm->code == NM_RCLICK) {
     FillModuleList();
     common::MenuMarks marks;
-    for (unsigned id : process::ProcessMenuGreyed(common::GetSelectedCell(m_listProcess, 3),
-                                                  common::GetSelectedCell(m_listProcess, 4),
-                                                  common::GetSelectedCell(m_listProcess, 9)))
-      marks.greyed.push_back(id);
+    // No row selected greys as empty cells did.
+    const auto rec = SelectedProcess();
+    const auto cell = [&rec](size_t c) { return rec && c < rec->cells.size() ? rec->cells[c] : std::wstring(); };
+    for (unsigned id : process::ProcessMenuGreyed(cell(3), cell(4), cell(9))) marks.greyed.push_back(id);
     common::ShowRowMenu(m_hWnd, reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem, IDR_MENU_PROCESS, marks);
     result = 0;
     return true;

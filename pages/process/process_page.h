@@ -3,25 +3,42 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "common/record_list.h"
 #include "pages/process/listed_process.h"
 #include "res/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
+
+namespace process {
+// A listed process: its cells and which process it was (PID and creation time), so that a command
+// never acts on another process that has been given the PID since.
+struct ProcessRecord : common::Record {
+  ListedProcess listed;
+};
+
+// The rows of the process list, one per process of a fresh snapshot; touches no control (runs on a
+// worker thread).
+common::Records GatherProcesses();
+}  // namespace process
 
 class CProcessPage : public ui::CDialog {
  public:
   CProcessPage() : ui::CDialog(IDD_PROCESS_PAGE) {}
 
   void SetupLists();
+  // Refills the process list: gathered on a worker thread, shown when done.
   void RefreshProcessList();
+  // Refills the process list before returning.
+  void RefreshProcessListNow();
   void FillModuleList();
 
   const ui::CListCtrl& ProcessList() const { return m_listProcess; }
   const ui::CListCtrl& ModuleList() const { return m_listModule; }
-  // The process each row of the process list showed when it was filled (PID and creation time),
-  // in row order; the commands act only on that process.
-  process::ListedRows& ListedProcesses() { return m_listed; }
-  int SelectedProcessRow() const { return m_listProcess.GetNextItem(-1, LVNI_SELECTED); }
+  common::RecordList& Records() { return m_rows; }
+  // The record of the selected row of the process list; null when none is selected.
+  std::shared_ptr<const process::ProcessRecord> SelectedProcess() const {
+    return m_rows.SelectedAs<process::ProcessRecord>();
+  }
 
  protected:
   void DoDataExchange(ui::CDataExchange& dx) override;
@@ -29,9 +46,7 @@ class CProcessPage : public ui::CDialog {
   bool OnCommand(WORD id, WORD code, HWND control) override;
 
  private:
-  void AddProcessRow(int row, const PROCESSENTRY32W& entry);
-
   ui::CListCtrl m_listModule;
   ui::CListCtrl m_listProcess;
-  process::ListedRows m_listed;
+  common::RecordList m_rows;
 };

@@ -127,7 +127,7 @@ TEST(HostileProcesses, ARowWhoseProcessHasMadeWayForAnotherActsOnNothing) {
     wt::Child a(wt::Quoted(exe));
     ASSERT_TRUE(a.started());
     Tab t;
-    listedA = t.page.ListedProcesses().At(t.RowOf(a.pid()));
+    listedA = t.ListedAt(t.RowOf(a.pid()));
     ASSERT_EQ(listedA.pid, a.pid());
     ASSERT_NE(listedA.created, 0u);
   }  // A ends here
@@ -135,11 +135,12 @@ TEST(HostileProcesses, ARowWhoseProcessHasMadeWayForAnotherActsOnNothing) {
   ASSERT_TRUE(b.started());
   Tab t;
   for (UINT command : {IDM_PROCESS_KILL, IDM_PROCESS_FORCE_DELETE, IDM_PROCESS_FORBID}) {
-    const int row = t.RowOf(b.pid());
+    int row = t.RowOf(b.pid());
     ASSERT_GE(row, 0);
-    ASSERT_NE(t.page.ListedProcesses().At(row).created, listedA.created);
-    t.page.ListedProcesses().Set(row, {b.pid(), listedA.created});
-    t.list.InsertItem(t.list.GetItemCount(), L"marker");
+    ASSERT_NE(t.ListedAt(row).created, listedA.created);
+    row = t.EditRow(row, [&](process::ProcessRecord& r) { r.listed = {b.pid(), listedA.created}; });
+    t.AddMarkerRow();
+    row = wt::FindRow(t.list, Tab::kPid, std::to_wstring(b.pid()));
     Answering log(IDYES);
     CriticalPids critical({b.pid()});  // were it asked, the question would be answered Yes
     wt::RunRowCommand(t.page, t.list, row, command);
@@ -151,8 +152,7 @@ TEST(HostileProcesses, ARowWhoseProcessHasMadeWayForAnotherActsOnNothing) {
     EXPECT_EQ(Debugger(name), L"<missing>") << command;
   }
   // A row filled before the list was refilled (or never) lists no process either.
-  const int row = t.RowOf(b.pid());
-  t.page.ListedProcesses().Set(row, {});
+  const int row = t.EditRow(t.RowOf(b.pid()), [](process::ProcessRecord& r) { r.listed = {}; });
   wt::MessageLog log;
   wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_KILL);
   EXPECT_TRUE(Running(b));
@@ -198,7 +198,7 @@ TEST(HostileProcesses, CriticalProcessesAreActedOnOnlyAfterAYes) {
 // critical or not: the real services.exe of this system is asked about and, answered No, runs on.
 TEST(HostileProcesses, SessionSystemProcessesOfTheSystemFolderAreAskedAbout) {
   Tab t;
-  t.page.RefreshProcessList();
+  t.page.RefreshProcessListNow();
   int row = -1;
   for (int i = 0, n = t.list.GetItemCount(); i < n && row < 0; ++i)
     if (wt::SamePath(t.list.GetItemText(i, Tab::kPath), SystemDir() + L"\\services.exe")) row = i;

@@ -45,7 +45,7 @@ TEST(LiveSources, SystemProcessesShowTheirPaths) {
   wt::MainDialog main;
   CProcessPage& page = main.dlg().m_processPage;
   const ui::CListCtrl& list = page.ProcessList();
-  page.RefreshProcessList();
+  page.RefreshProcessListNow();
   wchar_t system[MAX_PATH] = {};
   ::GetSystemWindowsDirectoryW(system, MAX_PATH);
   int found = 0;

@@ -41,7 +41,7 @@ TEST(ProcessActions, EndProcessEndsTheChildAndReportsAPidWithoutProcess) {
   EXPECT_TRUE(log.entries.empty());
 
   row = t.RowOf(::GetCurrentProcessId());
-  t.list.SetItemText(row, Tab::kPid, L"-5");
+  row = t.EditRow(row, [](process::ProcessRecord& r) { r.cells[Tab::kPid] = L"-5"; });
   wt::RunRowCommand(t.page, t.list, row, IDM_PROCESS_KILL);
   const wt::Messages failed = wt::Shown(t.page, L"进程结束失败!", L"警告", MB_ICONERROR);
   EXPECT_EQ(log.entries, failed);
@@ -63,7 +63,7 @@ TEST(ProcessActions, EndingOrForbiddingTheProgramItselfOnlyRefusesAndRefills) {
   rt::TestKey cleanup(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, false);
   for (UINT command : {IDM_PROCESS_KILL, IDM_PROCESS_FORBID}) {
     int row = t.RowOf(::GetCurrentProcessId());
-    t.list.InsertItem(t.list.GetItemCount(), L"marker");
+    t.AddMarkerRow();
     wt::MessageLog log;
     wt::RunRowCommand(t.page, t.list, row, command);
     EXPECT_EQ(log.entries, wt::Shown(t.page, L"自杀嗦", L"提示", MB_ICONINFORMATION)) << command;

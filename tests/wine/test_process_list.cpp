@@ -66,17 +66,17 @@ TEST(ProcessList, ShowsTheProcessesAndOnAClickTheirModules) {
 
   t.Click(row);
   ExpectModules(t.modules, wt::ChildExe());
-  t.page.RefreshProcessList();
+  t.page.RefreshProcessListNow();
   ExpectModules(t.modules, wt::ChildExe());
   int idle = wt::FindRow(t.list, Tab::kPid, L"0");
-  if (idle < 0) t.list.SetItemText(idle = 0, Tab::kPid, L"0");  // where the system lists no PID 0
+  if (idle < 0) idle = t.EditRow(0, [](process::ProcessRecord& r) { r.cells[Tab::kPid] = L"0"; });  // where the system lists no PID 0
   for (int clicked : {-1, idle}) {
     t.modules.InsertItem(0, L"stale");
     t.Click(clicked);
     ExpectModules(t.modules, wt::OwnPath());
   }
   int own = t.RowOf(::GetCurrentProcessId());
-  t.list.SetItemText(own, Tab::kPid, L"-5");  // no such process
+  own = t.EditRow(own, [](process::ProcessRecord& r) { r.cells[Tab::kPid] = L"-5"; });  // no such process
   t.Click(own);
   EXPECT_EQ(t.modules.GetItemCount(), 0);
 
@@ -110,10 +110,12 @@ TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
 
   // A row of the given PID, parent PID and path cells, right-clicked.
   auto open = [&](const wchar_t* pid, const wchar_t* parent, const wchar_t* path) {
-    int row = t.list.InsertItem(0, L"0");
-    t.list.SetItemText(row, Tab::kPid, pid);
-    t.list.SetItemText(row, Tab::kParent, parent);
-    t.list.SetItemText(row, Tab::kPath, path);
+    const int row = t.EditRow(-1, [&](process::ProcessRecord& r) {
+      r.cells[0] = L"0";
+      r.cells[Tab::kPid] = pid;
+      r.cells[Tab::kParent] = parent;
+      r.cells[Tab::kPath] = path;
+    });
     wt::RunRowCommand(t.page, t.list, row, 0, &menu);
   };
   open(L"1234", L"56", L"");

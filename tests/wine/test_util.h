@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -132,12 +133,47 @@ struct ProcessTab {
   const ui::CListCtrl& list = page.ProcessList();
   const ui::CListCtrl& modules = page.ModuleList();
   int RowOf(DWORD pid) {  // after a refill; -1 when none
-    page.RefreshProcessList();
+    page.RefreshProcessListNow();
     return FindRow(list, kPid, std::to_wstring(pid));
   }
   void Click(int row) {  // selects the row and clicks it (-1: the empty area)
     SelectRow(list, row);
     ClickRow(page, list, row);
+  }
+  // The process a shown row listed (none for no such row).
+  process::ListedProcess ListedAt(int row) {
+    auto rec = dynamic_cast<const process::ProcessRecord*>(page.Records().RecordAt(row));
+    return rec ? rec->listed : process::ListedProcess{};
+  }
+  // Shows the rows again with the record of row changed by edit (row -1: a made-up row, its cells
+  // empty, added at the end, so that the other rows keep their places); returns the edited row's
+  // index.
+  int EditRow(int row, const std::function<void(process::ProcessRecord&)>& edit) {
+    common::RecordList& rows = page.Records();
+    common::Records records;
+    std::wstring key;
+    auto made = [&](const process::ProcessRecord& from, bool edited) {
+      auto copy = std::make_shared<process::ProcessRecord>(from);
+      if (edited) {
+        edit(*copy);
+        key = copy->key;
+      }
+      records.push_back(copy);
+    };
+    for (int i = 0, n = rows.RowCount(); i < n; ++i)
+      if (auto rec = dynamic_cast<const process::ProcessRecord*>(rows.RecordAt(i))) made(*rec, i == row);
+    if (row < 0) {
+      process::ProcessRecord blank;
+      blank.cells.resize(11);
+      blank.key = L"made-up row " + std::to_wstring(rows.TotalCount());
+      made(blank, true);
+    }
+    rows.Replace(records);
+    return rows.RowOf(key);
+  }
+  // Adds a made-up row showing "marker" first; a refill leaves it out.
+  void AddMarkerRow() {
+    EditRow(-1, [](process::ProcessRecord& r) { r.cells[0] = L"marker"; });
   }
 };
 
