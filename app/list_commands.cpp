@@ -140,6 +140,7 @@ std::wstring WidthsSetting(const PageListId& l) {
 common::RecordList* CWardletDlg::Records(int index) {
   switch (index) {
     case 1: return &m_windowPage.Records();
+    case 5: return &m_portPage.Records();
     default: return nullptr;
   }
 }
