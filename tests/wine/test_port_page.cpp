@@ -312,3 +312,43 @@ TEST_F(PortPage, SortByLocalPortLastsAcrossARefreshAndFindNarrowsByPort) {
   EXPECT_GE(Endpoint(L"UDP", s.udpPort, L""), 0);
   rows.SortBy(-1, false);
 }
+
+// Watched, the list marks a socket that appeared as new and keeps one that went for one refresh as
+// gone; the timed refreshes show nothing, not even the missing database's notice of a fresh run.
+TEST_F(PortPage, WatchMarksNewAndGoneSocketsAndItsRefreshesShowNothing) {
+  main.SelectTab(5);
+  common::RecordList& rows = page.Records();
+  main.dlg().SetWatchSeconds(1);
+  messages.entries.clear();
+  shell.requests.clear();
+  CPortPage::ForgetDatabaseNotice();
+  auto tick = [&] {
+    ASSERT_TRUE(main.dlg().WatchTick());
+    rows.WaitIdle();
+  };
+  tick();
+  SOCKET extra = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(extra, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+  const unsigned short extraPort = BoundPort(extra);
+  tick();
+  ASSERT_GE(Endpoint(L"UDP", extraPort, L""), 0);
+  EXPECT_EQ(rows.MarkAt(Endpoint(L"UDP", extraPort, L"")), lists::Mark::New);
+  EXPECT_EQ(rows.MarkAt(Endpoint(L"UDP", s.udpPort, L"")), lists::Mark::None);
+  ::closesocket(extra);
+  tick();
+  ASSERT_GE(Endpoint(L"UDP", extraPort, L""), 0);
+  EXPECT_EQ(rows.MarkAt(Endpoint(L"UDP", extraPort, L"")), lists::Mark::Gone);
+  tick();
+  EXPECT_EQ(Endpoint(L"UDP", extraPort, L""), -1);
+  EXPECT_GE(Endpoint(L"UDP", s.udpPort, L""), 0);  // the socket that stayed
+  CPortPage::SetNetworkLibrary(L"wardlet-no-such-library.dll");
+  tick();  // every row gone, shown so once
+  tick();
+  EXPECT_EQ(list.GetItemCount(), 0);
+  EXPECT_TRUE(messages.entries.empty());
+  EXPECT_TRUE(shell.requests.empty());
+  main.dlg().SetWatchSeconds(0);
+}
