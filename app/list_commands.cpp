@@ -141,6 +141,7 @@ common::RecordList* CWardletDlg::Records(int index) {
   switch (index) {
     case 0: return &m_processPage.Records();
     case 1: return &m_windowPage.Records();
+    case 5: return &m_portPage.Records();
     default: return nullptr;
   }
 }

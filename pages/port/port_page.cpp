@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <vector>
 
 #include "common/listpage.h"
@@ -87,90 +88,171 @@ std::wstring Displayed(const ipdb::Location& location) {
 
 std::wstring PathText(const std::filesystem::path& name) { return name.wstring(); }
 
+bool& DatabaseNoticeShown() {
+  static bool shown = false;
+  return shown;
+}
+
+UINT TroubleMessage() {
+  static const UINT msg = ::RegisterWindowMessageW(L"WardletPortTrouble");
+  return msg;
+}
+
+WPARAM PackTrouble(const port::GatherTrouble& t) {
+  return (t.noLibrary ? 1u : 0u) | (t.noTables ? 2u : 0u) | (t.noDatabase ? 4u : 0u) | (t.automatic ? 8u : 0u);
+}
+
+port::GatherTrouble UnpackTrouble(WPARAM w) {
+  return {(w & 1u) != 0, (w & 2u) != 0, (w & 4u) != 0, (w & 8u) != 0};
+}
+
 }  // namespace
 
 void CPortPage::SetNetworkLibrary(const std::wstring& name) { NetworkLibrary() = name; }
 
+void CPortPage::ForgetDatabaseNotice() { DatabaseNoticeShown() = false; }
+
 void CPortPage::DoDataExchange(ui::CDataExchange& dx) { ui::DDX_Control(dx, IDC_PORT_LIST, m_list); }
 
 void CPortPage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 30},
-                                 {L"协议", LVCFMT_CENTER, 40},
-                                 {L"PID", LVCFMT_LEFT, 45},
-                                 {L"状态", LVCFMT_LEFT, 80},
-                                 {L"本机IP", LVCFMT_CENTER, 110},
-                                 {L"本机端口", LVCFMT_CENTER, 63},
-                                 {L"远程IP", LVCFMT_CENTER, 110},
-                                 {L"远程端口", LVCFMT_CENTER, 63},
-                                 {L"地理位置", LVCFMT_LEFT, 180},
-                                 {L"路径", LVCFMT_LEFT, 450}});
+  using K = lists::Kind;
+  // A gathering run by RefreshNow is on this thread and tells its troubles at once (a report
+  // writer reads them as they are shown); a worker's are posted here.
+  const HWND page = m_hWnd;
+  const DWORD uiThread = ::GetCurrentThreadId();
+  auto gather = [locations = m_locations, page, uiThread] {
+    port::GatherTrouble trouble;
+    common::Records rows = port::GatherPorts(*locations, trouble);
+    if (trouble.noLibrary || trouble.noTables || trouble.noDatabase) {
+      if (::GetCurrentThreadId() == uiThread)
+        TellTrouble(page, trouble);
+      else
+        ::PostMessageW(page, TroubleMessage(), PackTrouble(trouble), 0);
+    }
+    return rows;
+  };
+  m_rows.Setup(m_list,
+               {{L"id", LVCFMT_CENTER, 30, K::Number},
+                {L"协议", LVCFMT_CENTER, 40, K::Text},
+                {L"PID", LVCFMT_LEFT, 45, K::Number},
+                {L"状态", LVCFMT_LEFT, 80, K::Text},
+                {L"本机IP", LVCFMT_CENTER, 110, K::Time},  // by the address's number groups in turn
+                {L"本机端口", LVCFMT_CENTER, 63, K::Number},
+                {L"远程IP", LVCFMT_CENTER, 110, K::Time},
+                {L"远程端口", LVCFMT_CENTER, 63, K::Number},
+                {L"地理位置", LVCFMT_LEFT, 180, K::Text},
+                {L"路径", LVCFMT_LEFT, 450, K::Text}},
+               L"Port", gather);
 }
 
-void CPortPage::RefreshConnectionTable() {
-  common::BeginListRefill(m_list);
-  LoadLocations();
-  FillRows(GatherRows());
-  common::EndListRefill(m_list);
+void CPortPage::RefreshConnectionTable() { m_rows.Refresh(); }
+void CPortPage::RefreshConnectionTableNow() { m_rows.RefreshNow(); }
+
+bool CPortPage::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
+  if (msg != TroubleMessage()) return false;
+  TellTrouble(m_hWnd, UnpackTrouble(wp));
+  result = 0;
+  return true;
 }
 
-// A database that cannot be loaded is reported at every refresh; an earlier load stays in use.
-void CPortPage::LoadLocations() {
-  if (m_book.Load(ProgramDirectory(), common::ReadSettingText(port::kIpv4DatabaseSetting),
-                  common::ReadSettingText(port::kIpv6DatabaseSetting)))
-    return;
-  ui::ShowMessage(m_hWnd, port::kDatabaseMissingText, port::kDatabaseMissingCaption, MB_ICONINFORMATION);
-  common::ShellRun({m_hWnd, L"open", port::kDownloadPage, L"", SW_SHOWMAXIMIZED, false});
+// A timed refresh shows nothing. The missing database is told, and its download page opened,
+// once a run; a library that cannot be asked at each refresh the user asks for.
+void CPortPage::TellTrouble(HWND page, const port::GatherTrouble& trouble) {
+  if (trouble.automatic) return;
+  if (trouble.noDatabase && !DatabaseNoticeShown()) {
+    DatabaseNoticeShown() = true;
+    ui::ShowMessage(page, port::kDatabaseMissingText, port::kDatabaseMissingCaption, MB_ICONINFORMATION);
+    common::ShellRun({page, L"open", port::kDownloadPage, L"", SW_SHOWMAXIMIZED, false});
+  }
+  if (trouble.noLibrary) ui::ShowMessage(page, port::kLibraryMissingText, port::kErrorCaption, MB_ICONERROR);
+  if (trouble.noTables) ui::ShowMessage(page, port::kTablesMissingText, port::kErrorCaption, MB_ICONERROR);
 }
 
-// The cells of every row, read from the system's tables; none when the tables cannot be asked
-// for (the user is told).
-std::vector<port::RowCells> CPortPage::GatherRows() {
+namespace port {
+
+std::shared_ptr<const ipdb::CLocationBook> SharedLocations::Current() const {
+  std::lock_guard<std::mutex> hold(m_lock);
+  return m_book;
+}
+
+std::shared_ptr<const ipdb::CLocationBook> SharedLocations::Reload(bool& loadedV4) {
+  auto book = std::make_shared<ipdb::CLocationBook>(*Current());
+  loadedV4 = book->Load(ProgramDirectory(), common::ReadSettingText(kIpv4DatabaseSetting),
+                        common::ReadSettingText(kIpv6DatabaseSetting));
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_book = book;
+  return book;
+}
+
+// A database that cannot be loaded is told; an earlier load stays in use. Tables that cannot be
+// asked for give no rows.
+common::Records GatherPorts(SharedLocations& locations, GatherTrouble& trouble) {
+  trouble.automatic = common::IsAutomaticRefresh();
+  bool loaded = false;
+  const std::shared_ptr<const ipdb::CLocationBook> book = locations.Reload(loaded);
+  trouble.noDatabase = !loaded;
+
   CLibrary library(::LoadLibraryW(SystemLibraryPath(NetworkLibrary()).c_str()));
   if (!library) {
-    ui::ShowMessage(m_hWnd, port::kLibraryMissingText, port::kErrorCaption, MB_ICONERROR);
+    trouble.noLibrary = true;
     return {};
   }
   TableFunction readTcp = TableEntry(library.get(), "GetExtendedTcpTable");
   TableFunction readUdp = TableEntry(library.get(), "GetExtendedUdpTable");
   if (!readTcp || !readUdp) {
-    ui::ShowMessage(m_hWnd, port::kTablesMissingText, port::kErrorCaption, MB_ICONERROR);
+    trouble.noTables = true;
     return {};
   }
   DWORD size = 0;
   std::vector<DWORD> table = ReadTable(readTcp, kFamilyInet, kTcpTableOwnerPidAll, size);
-  std::vector<port::TcpEndpoint> tcp = port::ReadTcpTable(table.data(), size);
+  std::vector<TcpEndpoint> tcp = ReadTcpTable(table.data(), size);
   table = ReadTable(readUdp, kFamilyInet, kUdpTableOwnerPid, size);
-  std::vector<port::UdpEndpoint> udp = port::ReadUdpTable(table.data(), size);
-  port::Ipv6Endpoints v6;
+  std::vector<UdpEndpoint> udp = ReadUdpTable(table.data(), size);
+  Ipv6Endpoints v6;
   table = ReadTable(readTcp, kFamilyInet6, kTcpTableOwnerPidAll, size);
-  v6.tcp = port::ReadTcp6Table(table.data(), size);
+  v6.tcp = ReadTcp6Table(table.data(), size);
   table = ReadTable(readUdp, kFamilyInet6, kUdpTableOwnerPid, size);
-  v6.udp = port::ReadUdp6Table(table.data(), size);
+  v6.udp = ReadUdp6Table(table.data(), size);
 
-  port::RowSources sources{[this](uint32_t ip) { return Displayed(m_book.LookupV4(ip)); },
-                           [](uint32_t pid) { return process::FindProcessImagePath(pid); },
-                           [this](const ipdb::Ipv6Bytes& ip) { return Displayed(m_book.LookupV6(ip)); }};
-  return port::BuildRows(tcp, udp, sources, v6);
-}
+  RowSources sources{[&book](uint32_t ip) { return Displayed(book->LookupV4(ip)); },
+                     [](uint32_t pid) { return process::FindProcessImagePath(pid); },
+                     [&book](const ipdb::Ipv6Bytes& ip) { return Displayed(book->LookupV6(ip)); }};
+  std::vector<RowCells> cells = BuildRows(tcp, udp, sources, v6);
 
-void CPortPage::FillRows(const std::vector<port::RowCells>& rows) {
-  m_owners.Clear();
+  common::Records rows;
+  rows.reserve(cells.size());
   std::vector<process::ListedProcess> owners;  // each owner's creation time read once
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const DWORD pid = static_cast<DWORD>(process::CellToLong(rows[i][port::kColPid]));
+  for (RowCells& row : cells) {
+    auto rec = std::make_shared<PortRecord>();
+    const DWORD pid = static_cast<DWORD>(process::CellToLong(row[kColPid]));
     auto known = std::find_if(owners.begin(), owners.end(), [pid](const auto& o) { return o.pid == pid; });
-    m_owners.Add(known != owners.end() ? *known : owners.emplace_back(process::ListProcess(pid)));
-    int row = m_list.InsertItem(static_cast<int>(i), rows[i][port::kColId]);
-    for (int c = port::kColId + 1; c < port::kColumnCount; ++c)
-      if (!rows[i][c].empty()) m_list.SetItemText(row, c, rows[i][c]);
+    rec->owner = known != owners.end() ? *known : owners.emplace_back(process::ListProcess(pid));
+    rec->protocol = row[kColProtocol];
+    rec->localIp = row[kColLocalIp];
+    rec->remoteIp = row[kColRemoteIp];
+    rec->localPort = static_cast<unsigned long>(process::CellToLong(row[kColLocalPort]));
+    rec->remotePort = static_cast<unsigned long>(process::CellToLong(row[kColRemotePort]));
+    rec->key = rec->protocol + L"|" + rec->localIp + L"|" + row[kColLocalPort] + L"|" + rec->remoteIp + L"|" +
+               row[kColRemotePort] + L"|" + std::to_wstring(pid) + L"|" + std::to_wstring(rec->owner.created);
+    rec->cells.assign(std::make_move_iterator(row.begin()), std::make_move_iterator(row.end()));
+    rows.push_back(std::move(rec));
   }
+  return rows;
 }
+
+}  // namespace port
+
+namespace {
+std::wstring CellOf(const std::shared_ptr<const port::PortRecord>& rec, int column) {
+  return rec && static_cast<size_t>(column) < rec->cells.size() ? rec->cells[static_cast<size_t>(column)] : L"";
+}
+}  // namespace
 
 bool CPortPage::OnNotify(NMHDR* nm, LRESULT& result) {
   if (nm->idFrom != IDC_PORT_LIST || nm->code != NM_RCLICK) return false;
+  const auto rec = m_rows.SelectedAs<port::PortRecord>();
   common::MenuMarks marks;
-  for (unsigned id : port::PortMenuGreyed(common::GetSelectedCell(m_list, port::kColPid),
-                                          common::GetSelectedCell(m_list, port::kColPath)))
+  for (unsigned id : port::PortMenuGreyed(CellOf(rec, port::kColPid), CellOf(rec, port::kColPath)))
     marks.greyed.push_back(id);
   common::ShowRowMenu(m_hWnd, reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem, IDR_MENU_PORT, marks);
   result = 0;
@@ -182,11 +264,11 @@ bool CPortPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_PORT_REFRESH: RefreshConnectionTable(); return true;
     case IDM_PORT_KILL: OnKillProcess(); return true;
     case IDM_PORT_COPY_PATH:
-      common::CopyTextToClipboard(m_hWnd, common::GetSelectedCell(m_list, port::kColPath),
+      common::CopyTextToClipboard(m_hWnd, CellOf(m_rows.SelectedAs<port::PortRecord>(), port::kColPath),
                                   L"文件路径已复制到剪贴板!");
       return true;
     case IDM_PORT_LOCATE:
-      common::LocateFile(common::GetSelectedCell(m_list, port::kColPath), SW_SHOWMAXIMIZED);
+      common::LocateFile(CellOf(m_rows.SelectedAs<port::PortRecord>(), port::kColPath), SW_SHOWMAXIMIZED);
       return true;
     default: return false;
   }
@@ -195,10 +277,10 @@ bool CPortPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
 // Ends the row's owning process as it stands: no debug privilege, no refusal of the program's
 // own process; but only the process the row listed, and a critical one only when the user says so.
 void CPortPage::OnKillProcess() {
-  long pid = process::CellToLong(common::GetSelectedCell(m_list, port::kColPid));
-  if (process::EndListedProcess(m_hWnd, static_cast<DWORD>(pid), m_owners.At(m_list.GetNextItem(-1, LVNI_SELECTED)),
-                                common::GetSelectedCell(m_list, port::kColPath),
-                                true) == process::EndResult::Declined)
+  const auto rec = m_rows.SelectedAs<port::PortRecord>();
+  if (!rec) return;
+  if (process::EndListedProcess(m_hWnd, rec->owner.pid, rec->owner, CellOf(rec, port::kColPath), true) ==
+      process::EndResult::Declined)
     return;
   RefreshConnectionTable();
 }
@@ -223,8 +305,9 @@ bool CPortPage::FillDatabaseMenu(HMENU menu) {
     return true;
   }
   // The file in use for a family; before any refresh, the one the settings name.
+  const std::shared_ptr<const ipdb::CLocationBook> book = m_locations->Current();
   auto inUse = [&](ipdb::Family family, const wchar_t* setting) {
-    const std::filesystem::path& source = m_book.Source(family);
+    const std::filesystem::path source = book->Source(family);
     return source.empty() ? std::filesystem::path(common::ReadSettingText(setting)) : source;
   };
   auto section = [&](ipdb::Family family, const wchar_t* heading, UINT first, UINT last,

@@ -12,6 +12,7 @@
 
 #include "common/settings.h"
 #include "pages/port/port_rules.h"
+#include "pages/process/listed_process.h"
 #include "tests/host/ipdb_test_files.h"
 #include "tests/host/port_test_db.h"
 #include "tests/wine/port_test_files.h"
@@ -151,7 +152,10 @@ class PortPageV6 : public ::testing::Test {
     }
     return items;
   }
-  void Choose(UINT id) { main->dlg().SendMessage(WM_COMMAND, id, 0); }
+  void Choose(UINT id) {
+    main->dlg().SendMessage(WM_COMMAND, id, 0);
+    Page().Records().WaitIdle();
+  }
 
   port_test::DatabasesAside aside;
   Loopback6 s;
@@ -193,18 +197,24 @@ TEST_F(PortPageV6, ListsIpv6LoopbackSocketsAfterTheIpv4RowsWithTheirCellsAndComm
     while (rank < 4 && protocol != order[rank]) ++rank;
     ASSERT_LT(rank, 4) << "row " << i << " (" << ui::ToUtf8(protocol) << ") is out of order";
   }
-  // The row menu's commands take the cells of an IPv6 row as of any other.
+  // The row menu's commands take the record of an IPv6 row as of any other.
   const int udp = Endpoint(L"UDPv6", s.udpPort, L"");
-  wt::MenuChooser menu;
-  list.SetItemText(udp, port::kColPath, L"C:\\Wardlet Test\\v6.exe");
-  wt::RunRowCommand(Page(), list, udp, IDM_PORT_COPY_PATH, &menu);
-  EXPECT_EQ(wt::ClipboardText(), L"C:\\Wardlet Test\\v6.exe");
+  ASSERT_GE(udp, 0);
   wt::Child child(wt::Quoted(wt::ChildExe()));
   ASSERT_TRUE(child.started());
-  list.SetItemText(udp, port::kColPid, std::to_wstring(child.pid()));
-  Page().RowOwners().Set(udp, process::ListProcess(child.pid()));  // the row lists the child as its owner
-  wt::RunRowCommand(Page(), list, udp, IDM_PORT_KILL, &menu);
+  auto rec = std::make_shared<port::PortRecord>();
+  rec->cells = Page().Records().RecordAt(udp)->cells;
+  rec->cells[port::kColPath] = L"C:\\Wardlet Test\\v6.exe";
+  rec->cells[port::kColPid] = std::to_wstring(child.pid());
+  rec->owner = process::ListProcess(child.pid());
+  rec->key = L"v6 row";
+  Page().Records().Replace({rec});
+  wt::MenuChooser menu;
+  wt::RunRowCommand(Page(), list, 0, IDM_PORT_COPY_PATH, &menu);
+  EXPECT_EQ(wt::ClipboardText(), L"C:\\Wardlet Test\\v6.exe");
+  wt::RunRowCommand(Page(), list, 0, IDM_PORT_KILL, &menu);
   EXPECT_EQ(::WaitForSingleObject(child.pi.hProcess, 5000), WAIT_OBJECT_0);
+  Page().Records().WaitIdle();
   EXPECT_GE(Endpoint(L"UDPv6", s.udpPort, L""), 0);  // refreshed, and our own socket is still there
 }
 
@@ -249,7 +259,7 @@ TEST_F(PortPageV6, TheDatabaseChosenForEachFamilySetsTheLocationsAndSurvivesARes
     const int row = wt::FindRow(List(), port::kColRemotePort, v4Listen);
     return row < 0 ? std::wstring(L"(no row)") : List().GetItemText(row, port::kColLocation);
   };
-  Page().RefreshConnectionTable();
+  Page().RefreshConnectionTableNow();
   EXPECT_EQ(v4Location(), L"本机");
 
   // A restart reads the choice back.
@@ -263,7 +273,7 @@ TEST_F(PortPageV6, TheDatabaseChosenForEachFamilySetsTheLocationsAndSurvivesARes
 
   // A chosen file that goes away gives way to the defaults; the choice itself is kept.
   ::DeleteFileW((wt::ExeDir() + L"x.mmdb").c_str());
-  Page().RefreshConnectionTable();
+  Page().RefreshConnectionTableNow();
   EXPECT_EQ(v4Location(), L"本机地址");
   EXPECT_EQ(LocationOf(L"TCPv6", s.clientPort, std::to_wstring(s.listenPort)), L"IANA 保留地址");
   EXPECT_EQ(common::ReadSettingText(port::kIpv4DatabaseSetting), L"x.mmdb");
