@@ -140,6 +140,9 @@ std::wstring WidthsSetting(const PageListId& l) {
 common::RecordList* CWardletDlg::Records(int index) {
   switch (index) {
     case 1: return &m_windowPage.Records();
+    case 2: return &m_servicePage.Records();
+    case 3: return &m_autorunPage.Records();
+    case 4: return &m_ifeoPage.Records();
     default: return nullptr;
   }
 }
