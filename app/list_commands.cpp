@@ -141,6 +141,9 @@ common::RecordList* CWardletDlg::Records(int index) {
   switch (index) {
     case 0: return &m_processPage.Records();
     case 1: return &m_windowPage.Records();
+    case 2: return &m_servicePage.Records();
+    case 3: return &m_autorunPage.Records();
+    case 4: return &m_ifeoPage.Records();
     case 5: return &m_portPage.Records();
     default: return nullptr;
   }

@@ -6,6 +6,7 @@
 #include "app/repair.h"
 #include "common/force_delete.h"
 #include "common/force_delete_rules.h"
+#include "common/record_list.h"
 #include "common/shell.h"
 #include "common/signature.h"
 
@@ -48,6 +49,7 @@ bool CWardletDlg::OnMenuCommand(UINT id) {
       const bool hide = !common::HideMicrosoftSigned();
       common::SetHideMicrosoftSigned(hide);
       ::CheckMenuItem(::GetMenu(m_hWnd), IDM_FILE_HIDE_MICROSOFT, MF_BYCOMMAND | (hide ? MF_CHECKED : MF_UNCHECKED));
+      common::RecordList::ApplyHideMicrosoftToAll();  // every list with a signer column at once
       return true;
     }
     case IDM_TOOLS_FORCE_DELETE:

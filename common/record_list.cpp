@@ -2,12 +2,15 @@
 // sorting, the find box, marks and the kept settings.
 #include "common/record_list.h"
 
+#include <algorithm>
 #include <atomic>
+#include <set>
 #include <thread>
 #include <utility>
 
 #include "common/listpage.h"
 #include "common/settings.h"
+#include "common/signature.h"
 
 namespace common {
 namespace {
@@ -18,6 +21,19 @@ std::atomic<unsigned> g_generation{0};
 constexpr int kFindBarHeight = 24;
 constexpr COLORREF kNewColour = RGB(198, 239, 206);
 constexpr COLORREF kGoneColour = RGB(255, 199, 206);
+constexpr int kNoticeHeight = 20;
+constexpr UINT_PTR kListSubclassId = 0x5243;
+
+UINT VerdictMessage() {
+  static const UINT msg = ::RegisterWindowMessageW(L"WardletRecordVerdicts");
+  return msg;
+}
+
+// The record lists with a signer column (user-interface thread only).
+std::set<RecordList*>& SignedLists() {
+  static std::set<RecordList*> lists;
+  return lists;
+}
 
 UINT ReadyMessage() {
   static const UINT msg = ::RegisterWindowMessageW(L"WardletRecordsGathered");
@@ -61,6 +77,14 @@ struct RecordList::Job {
 };
 
 RecordList::~RecordList() {
+  if (m_signColumn >= 0) {
+    SignedLists().erase(this);
+    if (m_list && ::IsWindow(m_list)) {
+      SharedSignatureChecker().Forget(m_list);
+      ::RemoveWindowSubclass(m_list, &RecordList::ListProc, kListSubclassId);
+    }
+    if (m_tip && ::IsWindow(m_tip)) ::DestroyWindow(m_tip);
+  }
   if (m_page && ::IsWindow(m_page)) ::RemoveWindowSubclass(m_page, &RecordList::PageProc, reinterpret_cast<UINT_PTR>(this));
   if (m_findBox && ::IsWindow(m_findBox))
     ::RemoveWindowSubclass(m_findBox, &RecordList::FindProc, reinterpret_cast<UINT_PTR>(this));
@@ -185,6 +209,7 @@ void RecordList::Finish(Records records, bool /*automatic*/) {
   next.clear();
   m_listed = true;
   m_pendingKey.clear();
+  RequestSignatures();
   Resort();
   ShowView(keep);
   if (m_onRefreshed) m_onRefreshed();
@@ -247,6 +272,7 @@ void RecordList::ShowView(const std::wstring& keepKey) {
   }
   ::InvalidateRect(m_list, nullptr, FALSE);
   UpdateFindCount();
+  if (m_signColumn >= 0) PlaceNotice();
 }
 
 // ---- sorting and finding -------------------------------------------------------------------
@@ -261,7 +287,11 @@ void RecordList::Resort() {
     static const std::wstring none;
     for (const Entry& e : m_entries) {
       const auto& cells = e.rec->cells;
-      const std::wstring& cell = static_cast<size_t>(m_sortColumn) < cells.size() ? cells[m_sortColumn] : none;
+      std::wstring signer;
+      if (m_sortColumn == m_signColumn) signer = SignerText(*e.rec);
+      const std::wstring& cell = m_sortColumn == m_signColumn                      ? signer
+                                 : static_cast<size_t>(m_sortColumn) < cells.size() ? cells[m_sortColumn]
+                                                                                    : none;
       keys.push_back(lists::MakeSortKey(kind, cell, kind == lists::Kind::Text ? lists::Collate(UserCollate) : nullptr));
     }
     m_order = lists::SortOrder(kind, keys, m_descending);
@@ -270,13 +300,26 @@ void RecordList::Resort() {
 }
 
 void RecordList::Refilter() {
-  if (m_findFolded.empty()) {
+  m_hidden = 0;
+  const bool hide = m_signColumn >= 0 && m_hideMicrosoft;
+  if (m_findFolded.empty() && !hide) {
     m_view = m_order;
     return;
   }
   m_view.clear();
-  for (std::uint32_t i : m_order)
-    if (lists::RowMatches(m_entries[i].rec->cells, m_findFolded)) m_view.push_back(i);
+  for (std::uint32_t i : m_order) {
+    const Record& rec = *m_entries[i].rec;
+    if (hide) {
+      const SignatureVerdict* v = VerdictOf(rec);
+      if (v && IsMicrosoftSigned(*v)) {
+        ++m_hidden;
+        continue;
+      }
+    }
+    if (m_findFolded.empty() || lists::RowMatches(rec.cells, m_findFolded) ||
+        (m_signColumn >= 0 && lists::RowMatches({SignerText(rec)}, m_findFolded)))
+      m_view.push_back(i);
+  }
 }
 
 void RecordList::SortBy(int column, bool descending) {
@@ -317,7 +360,9 @@ void RecordList::SetFindText(const std::wstring& text) {
 }
 
 std::wstring RecordList::FindCountText() const {
-  return L"符合 " + std::to_wstring(RowCount()) + L" 行，共 " + std::to_wstring(TotalCount()) + L" 行";
+  std::wstring text = L"符合 " + std::to_wstring(RowCount()) + L" 行，共 " + std::to_wstring(TotalCount()) + L" 行";
+  if (m_hidden > 0) text += L"（" + std::to_wstring(m_hidden) + L" 行微软签名的项已隐藏）";
+  return text;
 }
 
 void RecordList::UpdateFindCount() const {
@@ -396,10 +441,23 @@ std::vector<std::wstring> RecordList::Headings() const {
   return h;
 }
 
+Records RecordList::ShownRecords() const {
+  Records out;
+  out.reserve(m_view.size());
+  for (std::uint32_t i : m_view) out.push_back(m_entries[i].rec);
+  return out;
+}
+
 std::vector<std::vector<std::wstring>> RecordList::ShownRows() const {
   std::vector<std::vector<std::wstring>> rows;
   rows.reserve(m_view.size());
-  for (std::uint32_t i : m_view) rows.push_back(m_entries[i].rec->cells);
+  for (std::uint32_t i : m_view) {
+    rows.push_back(m_entries[i].rec->cells);
+    if (m_signColumn >= 0) {
+      rows.back().resize(static_cast<size_t>(m_signColumn));
+      rows.back().push_back(SignerText(*m_entries[i].rec));
+    }
+  }
   return rows;
 }
 
@@ -413,7 +471,11 @@ bool RecordList::OnNotify(NMHDR* nm, LRESULT& result) {
         const Record* r = RecordAt(di->item.iItem);
         const int col = di->item.iSubItem;
         size_t n = 0;
-        if (r && col >= 0 && static_cast<size_t>(col) < r->cells.size()) {
+        if (r && col >= 0 && col == m_signColumn) {
+          const std::wstring text = SignerText(*r);
+          n = std::min(text.size(), static_cast<size_t>(di->item.cchTextMax - 1));
+          text.copy(di->item.pszText, n);
+        } else if (r && col >= 0 && static_cast<size_t>(col) < r->cells.size()) {
           const std::wstring& text = r->cells[static_cast<size_t>(col)];
           n = std::min(text.size(), static_cast<size_t>(di->item.cchTextMax - 1));
           text.copy(di->item.pszText, n);
@@ -449,9 +511,15 @@ bool RecordList::OnNotify(NMHDR* nm, LRESULT& result) {
     case NM_CUSTOMDRAW: {
       auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(nm);
       if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+        if (m_tip) PlaceLegendTip();
         result = CDRF_NOTIFYITEMDRAW;
       } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        const lists::Mark mark = MarkAt(static_cast<int>(cd->nmcd.dwItemSpec));
+        const int row = static_cast<int>(cd->nmcd.dwItemSpec);
+        const lists::Mark mark = MarkAt(row);
+        if (m_signColumn >= 0 && SignatureRowClassOf(VerdictAt(row).state) == SignatureRowClass::Warning) {
+          cd->clrText = RGB(kSignatureWarningText.r, kSignatureWarningText.g, kSignatureWarningText.b);
+          cd->clrTextBk = RGB(kSignatureWarningBack.r, kSignatureWarningBack.g, kSignatureWarningBack.b);
+        }
         if (mark != lists::Mark::None) cd->clrTextBk = mark == lists::Mark::New ? kNewColour : kGoneColour;
         result = CDRF_NEWFONT;
       } else {
@@ -493,6 +561,13 @@ LRESULT CALLBACK RecordList::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
         self->PlaceFind();
       }
     }
+    if (self->m_noticeInset) {  // the layout may have given the list its whole place back
+      RECT list{};
+      ::GetWindowRect(self->m_list, &list);
+      ::MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&list), 2);
+      if (list.bottom != self->m_noticeListBottom) self->m_noticeInset = 0;
+      self->PlaceNotice();
+    }
     return r;
   } else if (msg == WM_DESTROY) {
     self->SaveSettings();
@@ -529,6 +604,178 @@ LRESULT CALLBACK RecordList::FindProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
       break;
     default:
       break;
+  }
+  return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+// ---- the signer column ---------------------------------------------------------------------
+
+void RecordList::SetSignatureColumn(int pathColumn) {
+  if (m_signColumn >= 0 || !m_list) return;
+  m_pathColumn = pathColumn;
+  m_signColumn = static_cast<int>(m_columns.size());
+  m_columns.push_back({L"签名", LVCFMT_LEFT, 160, lists::Kind::Text});
+  LVCOLUMNW c{};
+  c.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+  c.fmt = LVCFMT_LEFT;
+  c.cx = 160;
+  c.pszText = const_cast<wchar_t*>(L"签名");
+  c.iSubItem = m_signColumn;
+  ::SendMessageW(m_list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(m_signColumn), reinterpret_cast<LPARAM>(&c));
+  // The sort order kept from the last run may name the new column.
+  const DWORD column = ReadSetting((m_name + L"SortColumn").c_str(), 0xFFFFFFFF);
+  if (static_cast<int>(column) == m_signColumn) {
+    m_sortColumn = m_signColumn;
+    m_descending = ReadSetting((m_name + L"SortDescending").c_str(), 0) != 0;
+    ShowSortArrow();
+  }
+  m_hideMicrosoft = HideMicrosoftSigned();
+  ::SetWindowSubclass(m_list, &RecordList::ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SignedLists().insert(this);
+
+  // The legend as the tooltip of the column's heading.
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(m_list, LVM_GETHEADER, 0, 0));
+  if (header) {
+    m_tip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_page, nullptr,
+                              ::GetModuleHandleW(nullptr), nullptr);
+    if (m_tip) {
+      TTTOOLINFOW ti{};
+      ti.cbSize = sizeof(ti);
+      ti.uFlags = TTF_SUBCLASS;
+      ti.hwnd = header;
+      ti.uId = 1;
+      ti.lpszText = const_cast<wchar_t*>(kSignatureLegend);
+      ::SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+      ::SendMessageW(m_tip, TTM_SETMAXTIPWIDTH, 0, 400);
+      PlaceLegendTip();
+    }
+  }
+}
+
+void RecordList::PlaceLegendTip() const {
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(m_list, LVM_GETHEADER, 0, 0));
+  if (!header || !m_tip) return;
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = header;
+  ti.uId = 1;
+  ::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(m_signColumn), reinterpret_cast<LPARAM>(&ti.rect));
+  ::SendMessageW(m_tip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+namespace {
+const std::wstring& PathOf(const Record& rec, int pathColumn) {
+  static const std::wstring none;
+  if (pathColumn < 0) return rec.file;
+  return static_cast<size_t>(pathColumn) < rec.cells.size() ? rec.cells[static_cast<size_t>(pathColumn)] : none;
+}
+}  // namespace
+
+const SignatureVerdict* RecordList::VerdictOf(const Record& rec) const {
+  const std::wstring& path = PathOf(rec, m_pathColumn);
+  if (path.empty()) return nullptr;
+  auto it = m_verdicts.find(FoldPathForCache(path));
+  return it == m_verdicts.end() ? nullptr : &it->second;
+}
+
+std::wstring RecordList::SignerText(const Record& rec) const {
+  const SignatureVerdict* v = VerdictOf(rec);
+  return v ? SignatureCellText(*v) : std::wstring();
+}
+
+SignatureVerdict RecordList::VerdictAt(int row) const {
+  const Record* r = RecordAt(row);
+  const SignatureVerdict* v = r && m_signColumn >= 0 ? VerdictOf(*r) : nullptr;
+  return v ? *v : SignatureVerdict{};
+}
+
+// Each distinct path once; the checker answers from its cache and leaves the files to its workers,
+// so this costs no file access here.
+void RecordList::RequestSignatures() {
+  if (m_signColumn < 0 || !m_list) return;
+  CSignatureChecker& checker = SharedSignatureChecker();
+  std::set<std::wstring> asked;
+  for (const Entry& e : m_entries) {
+    const std::wstring& path = PathOf(*e.rec, m_pathColumn);
+    if (path.empty()) continue;
+    std::wstring folded = FoldPathForCache(path);
+    if (!asked.insert(folded).second) continue;
+    const SignatureVerdict v = checker.Request(path, m_list, VerdictMessage());
+    if (v.state != SignatureState::Pending) m_verdicts[folded] = v;
+  }
+  m_hideMicrosoft = HideMicrosoftSigned();
+}
+
+// Verdicts that arrived: the rows are repainted; when the order or the shown rows may depend on
+// them (sorted by the column, a find, hidden Microsoft rows) they are worked out anew.
+void RecordList::OnVerdicts() {
+  auto ready = SharedSignatureChecker().TakeReady(m_list);
+  if (ready.empty()) return;
+  for (auto& [path, verdict] : ready) m_verdicts[FoldPathForCache(path)] = std::move(verdict);
+  if (m_sortColumn == m_signColumn || !m_findFolded.empty() || m_hideMicrosoft)
+    ReapplyKeepingSelection();
+  else
+    ::InvalidateRect(m_list, nullptr, FALSE);
+}
+
+void RecordList::ReapplyKeepingSelection() {
+  const std::wstring keep = SelectedKey();
+  Resort();
+  ShowView(keep);
+}
+
+void RecordList::ApplyHideMicrosoftToAll() {
+  const bool hide = HideMicrosoftSigned();
+  for (RecordList* r : SignedLists()) {
+    r->m_hideMicrosoft = hide;
+    if (r->m_listed) r->ReapplyKeepingSelection();
+  }
+}
+
+std::wstring RecordList::NoticeText() const {
+  if (m_hidden <= 0) return {};
+  return std::wstring(kHideMicrosoftNotice) + L"：" + std::to_wstring(m_hidden) + L" 行";
+}
+
+// While rows are hidden, a line under the list says so: it takes a strip at the bottom of the
+// list's place and gives it back when nothing is hidden.
+void RecordList::PlaceNotice() {
+  if (!m_page || !m_list) return;
+  const std::wstring text = NoticeText();
+  const bool want = !text.empty();
+  if (want && !m_notice) {
+    m_notice = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, m_page, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    if (!m_notice) return;
+    ::SendMessageW(m_notice, WM_SETFONT, static_cast<WPARAM>(::SendMessageW(m_page, WM_GETFONT, 0, 0)), FALSE);
+  }
+  if (m_notice) ::SetWindowTextW(m_notice, text.c_str());
+  RECT r{};
+  ::GetWindowRect(m_list, &r);
+  ::MapWindowPoints(HWND_DESKTOP, m_page, reinterpret_cast<POINT*>(&r), 2);
+  if (want && !m_noticeInset) {
+    m_noticeInset = kNoticeHeight;
+    m_noticeListBottom = r.bottom - m_noticeInset;
+    ::MoveWindow(m_list, r.left, r.top, r.right - r.left, m_noticeListBottom - r.top, TRUE);
+    ::MoveWindow(m_notice, r.left, m_noticeListBottom + 3, r.right - r.left, kNoticeHeight - 4, TRUE);
+    ::ShowWindow(m_notice, SW_SHOWNA);
+  } else if (!want && m_noticeInset) {
+    ::MoveWindow(m_list, r.left, r.top, r.right - r.left, r.bottom - r.top + m_noticeInset, TRUE);
+    m_noticeInset = 0;
+    if (m_notice) ::ShowWindow(m_notice, SW_HIDE);
+  }
+}
+
+LRESULT CALLBACK RecordList::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+  auto* self = reinterpret_cast<RecordList*>(ref);
+  if (msg == VerdictMessage()) {
+    self->OnVerdicts();
+    return 0;
+  }
+  if (msg == WM_NCDESTROY) {
+    SharedSignatureChecker().Forget(hwnd);
+    ::RemoveWindowSubclass(hwnd, &RecordList::ListProc, id);
   }
   return ::DefSubclassProc(hwnd, msg, wp, lp);
 }

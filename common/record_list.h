@@ -22,17 +22,21 @@
 //     (a window handle reused, a PID reused: compare the identity fields).
 //  7. Greying rules read rec->cells[n] as they read the cells before.
 //  8. Expose `common::RecordList& Records()` and return it from CWardletDlg::Records(tab).
+//  9. A list that shows files may add m_rows.SetSignatureColumn(pathColumn) after Setup: a
+//     "签名" column at the end, filled as the shared checker's verdicts arrive.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/list_rules.h"
+#include "common/signature_rules.h"
 
 namespace common {
 
@@ -42,6 +46,8 @@ struct Record {
   virtual ~Record() = default;
   std::vector<std::wstring> cells;
   std::wstring key;
+  // The file a signer column checks when no cell holds it alone (see SetSignatureColumn).
+  std::wstring file;
 };
 using RecordPtr = std::shared_ptr<const Record>;
 using Records = std::vector<RecordPtr>;
@@ -124,9 +130,27 @@ class RecordList {
 
   std::vector<std::wstring> Headings() const;
   std::vector<std::vector<std::wstring>> ShownRows() const;
+  Records ShownRecords() const;  // in shown order
 
   // Keeps the sort order and the selected row under the list's name (also done when the page goes).
   void SaveSettings() const;
+
+  // The signer column: appends "签名" after the columns of Setup (call once, after it). After each
+  // refresh the path cells of pathColumn are asked of the shared signature checker (cached
+  // verdicts at once, the rest on its workers); rows are repainted as verdicts arrive, sorting and
+  // the find read the verdict texts, unsigned or invalid files are drawn in the warning colour,
+  // the heading's tooltip tells what the colours mean, and while "隐藏微软签名项" is on the rows
+  // signed by Microsoft are left out and a line under the list says so.
+  // pathColumn kRecordFile: the records' `file` field instead of a cell.
+  static constexpr int kRecordFile = -1;
+  void SetSignatureColumn(int pathColumn);
+  int SignatureColumn() const { return m_signColumn; }
+  SignatureVerdict VerdictAt(int row) const;  // Pending without a signer column
+  int HiddenCount() const { return m_hidden; }  // rows left out as signed by Microsoft
+  std::wstring NoticeText() const;             // the line under the list; empty when none shows
+  HWND LegendTip() const { return m_tip; }
+  // Applies the "隐藏微软签名项" choice anew to every record list with a signer column.
+  static void ApplyHideMicrosoftToAll();
 
  private:
   struct Entry {
@@ -146,6 +170,14 @@ class RecordList {
   void PlaceFind();
   void UpdateFindCount() const;
   std::wstring SelectedKey() const;
+  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  const SignatureVerdict* VerdictOf(const Record& rec) const;
+  std::wstring SignerText(const Record& rec) const;
+  void RequestSignatures();
+  void OnVerdicts();
+  void ReapplyKeepingSelection();
+  void PlaceNotice();
+  void PlaceLegendTip() const;
 
   HWND m_list = nullptr;
   HWND m_page = nullptr;
@@ -170,6 +202,16 @@ class RecordList {
   bool m_again = false;
   bool m_againAutomatic = false;
   std::function<void()> m_onRefreshed;
+  // The signer column.
+  int m_signColumn = -1;
+  int m_pathColumn = -1;
+  std::map<std::wstring, SignatureVerdict> m_verdicts;  // by folded path
+  bool m_hideMicrosoft = false;
+  int m_hidden = 0;
+  HWND m_notice = nullptr;
+  int m_noticeInset = 0;
+  int m_noticeListBottom = 0;  // the list's bottom as the notice left it
+  HWND m_tip = nullptr;
 };
 
 }  // namespace common

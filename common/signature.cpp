@@ -34,6 +34,10 @@ std::function<void(const std::wstring&)>& StartHook() {
   static std::function<void(const std::wstring&)> hook;
   return hook;
 }
+std::function<std::optional<SignatureVerdict>(const std::wstring&)>& VerdictHook() {
+  static std::function<std::optional<SignatureVerdict>(const std::wstring&)> hook;
+  return hook;
+}
 
 std::wstring SystemMessage(DWORD code) {
   wchar_t* text = nullptr;
@@ -320,13 +324,22 @@ void SetSignatureCheckStartHook(std::function<void(const std::wstring&)> hook) {
   StartHook() = std::move(hook);
 }
 
+void SetSignatureVerdictHook(std::function<std::optional<SignatureVerdict>(const std::wstring&)> hook) {
+  std::lock_guard<std::mutex> guard(HookLock());
+  VerdictHook() = std::move(hook);
+}
+
 SignatureVerdict CheckFileSignatureHere(const std::wstring& path) {
   std::function<void(const std::wstring&)> start;
+  std::function<std::optional<SignatureVerdict>(const std::wstring&)> answer;
   {
     std::lock_guard<std::mutex> guard(HookLock());
     start = StartHook();
+    answer = VerdictHook();
   }
   if (start) start(path);
+  if (answer)
+    if (std::optional<SignatureVerdict> v = answer(path)) return *v;
   OpenedFile file = OpenRegularFile(path, kSignatureSizeLimit);
   if (!file.handle) return file.stop;
 

@@ -46,6 +46,9 @@ using CatalogLookup = std::function<std::optional<CatalogMatch>(HANDLE file, con
 void SetCatalogLookupHook(CatalogLookup hook);
 // Called at the start of every check with the path; tests hold checks up with it.
 void SetSignatureCheckStartHook(std::function<void(const std::wstring&)> hook);
+// Answers checks in the system's place: a verdict returned is taken as the check's outcome
+// (tests give verdicts no fixture can have, such as Microsoft's own signature).
+void SetSignatureVerdictHook(std::function<std::optional<SignatureVerdict>(const std::wstring&)> hook);
 
 // Answers verdicts for paths from a cache keyed by path, size and last-write time, and runs the
 // checks on a few worker threads. The calling (user-interface) thread never touches the file:

@@ -125,7 +125,29 @@ DWORD WINAPI RunHashJob(void* param) {
   return 0;
 }
 
-// The hash on a thread of its own, waited for a bounded time; a thread that overruns keeps its
+// Waits for handle up to timeoutMs while the window keeps answering: the messages that arrive
+// meanwhile are handled (paint, moves, a timer). False on timeout.
+bool WaitPumping(HANDLE handle, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+    const DWORD r = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r != WAIT_OBJECT_0 + 1) return false;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that owns it
+        return ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+      }
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
+// The hash on a thread of its own, waited for a bounded time while messages are handled; a thread that overruns keeps its
 // own share of the job and ends by itself.
 Sha256Result HashWithin(const std::wstring& path, DWORD timeoutMs) {
   auto job = std::make_shared<HashJob>();
@@ -136,7 +158,7 @@ Sha256Result HashWithin(const std::wstring& path, DWORD timeoutMs) {
     delete param;
     return FileSha256(path);
   }
-  if (::WaitForSingleObject(thread.get(), timeoutMs) != WAIT_OBJECT_0) {
+  if (!WaitPumping(thread.get(), timeoutMs)) {
     ::CancelSynchronousIo(thread.get());
     Sha256Result timedOut;
     timedOut.reason = L"读取文件超时（文件过大或所在位置无响应）";

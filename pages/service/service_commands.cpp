@@ -4,6 +4,7 @@
 
 #include "common/listpage.h"
 #include "common/shell.h"
+#include "common/signature.h"
 #include "pages/service/service_rules.h"
 #include "ui/handle.h"
 #include "ui/msgbox.h"
@@ -42,13 +43,28 @@ void WaitForState(SC_HANDLE svc, DWORD target) {
 
 void CServicePage::SetWaitBound(DWORD ms) { g_waitBoundMs = ms; }
 
+std::shared_ptr<const service::ServiceRecord> CServicePage::TargetService() {
+  auto rec = m_rows.SelectedAs<service::ServiceRecord>();
+  if (!rec) return nullptr;
+  ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return rec;  // the command's own open tells
+  ui::CServiceHandle svc(::OpenServiceW(manager.get(), rec->name.c_str(), SERVICE_QUERY_STATUS));
+  if (svc || ::GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) return rec;
+  ui::ShowMessage(m_hWnd, L"服务“" + rec->name + L"”已不存在（可能已在别处删除），没有执行任何操作。列表已刷新。", L"提示",
+                  MB_ICONINFORMATION);
+  RefreshServiceListNow();
+  return nullptr;
+}
+
 // Start, stop, pause, resume: the call, then the wait; the list shows the outcome either way.
 // A failed call changes nothing and is not reported.
 void CServicePage::OnControlCommand(UINT id) {
   service::ControlCommand command{};
   if (!service::FindControlCommand(id, command)) return;
+  auto target = TargetService();
+  if (!target) return;
   {
-    OpenedService svc(common::GetSelectedCell(m_list, 1), command.access);
+    OpenedService svc(target->name, command.access);
     if (!svc) return;
     BOOL ok = FALSE;
     if (command.control == 0) {
@@ -60,52 +76,58 @@ void CServicePage::OnControlCommand(UINT id) {
     if (!ok) return;
     WaitForState(svc.service.get(), command.targetState);
   }
-  RefreshServiceList();
+  RefreshServiceListNow();
 }
 
 void CServicePage::OnStartTypeCommand(UINT id) {
   unsigned long startType = 0;
   if (!service::FindStartTypeCommand(id, startType)) return;
+  auto target = TargetService();
+  if (!target) return;
   {
-    OpenedService svc(common::GetSelectedCell(m_list, 1), SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG);
+    OpenedService svc(target->name, SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG);
     if (!svc) return;
     if (!::ChangeServiceConfigW(svc.service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr,
                                 nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
       return;
   }
-  RefreshServiceList();
+  RefreshServiceListNow();
 }
 
 // Writes the edit's text as the description; an empty edit removes the description.
 void CServicePage::OnSetDescription() {
+  auto target = TargetService();
+  if (!target) return;
   bool ok = false;
   {
-    OpenedService svc(common::GetSelectedCell(m_list, 1), GENERIC_WRITE | SERVICE_CHANGE_CONFIG);
+    OpenedService svc(target->name, GENERIC_WRITE | SERVICE_CHANGE_CONFIG);
     if (svc) {
       UpdateData(true);
       SERVICE_DESCRIPTIONW description{m_strDescription.data()};
       ok = ::ChangeServiceConfig2W(svc.service.get(), SERVICE_CONFIG_DESCRIPTION, &description) != FALSE;
     }
   }
-  if (ok) RefreshServiceList();
+  if (ok) RefreshServiceListNow();
   else ui::ShowMessage(m_hWnd, L"服务描述信息修改失败!", L"提示", MB_ICONERROR);
 }
 
 // The list is rebuilt after the handles are closed: the manager drops a deleted service only
 // once no handle holds it.
 void CServicePage::OnDeleteService() {
+  auto target = TargetService();
+  if (!target) return;
   bool ok = false;
   {
-    OpenedService svc(common::GetSelectedCell(m_list, 1), DELETE | SERVICE_QUERY_STATUS);
+    OpenedService svc(target->name, DELETE | SERVICE_QUERY_STATUS);
     ok = svc && ::DeleteService(svc.service.get());
   }
   if (!ok) ui::ShowMessage(m_hWnd, L"服务删除失败!", L"提示", MB_ICONERROR);
-  RefreshServiceList();
+  RefreshServiceListNow();
 }
 
 bool CServicePage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
   switch (id) {
-    case IDM_SERVICE_REFRESH: RefreshServiceList(); return true;
+    case IDM_SERVICE_REFRESH: RefreshServiceListNow(); return true;
     case IDM_SERVICE_START:
     case IDM_SERVICE_STOP:
     case IDM_SERVICE_PAUSE:
@@ -115,12 +137,14 @@ bool CServicePage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
     case IDM_SERVICE_DISABLED: OnStartTypeCommand(id); return true;
     case IDM_SERVICE_SET_DESCRIPTION: OnSetDescription(); return true;
     case IDM_SERVICE_DELETE: OnDeleteService(); return true;
-    case IDM_SERVICE_LOCATE: common::LocateFile(common::GetSelectedCell(m_list, 7), SW_SHOWMAXIMIZED); return true;
-    case IDM_SERVICE_PROPERTIES: common::ShowFileProperties(common::GetSelectedCell(m_list, 7)); return true;
+    case IDM_SERVICE_LOCATE: common::LocateFile(SelectedCell(service::kColPath), SW_SHOWMAXIMIZED); return true;
+    case IDM_SERVICE_PROPERTIES: common::ShowFileProperties(SelectedCell(service::kColPath)); return true;
     case IDM_SERVICE_COPY_PATH:
-      common::CopyTextToClipboard(m_hWnd, common::GetSelectedCell(m_list, 7), L"服务路径已复制到剪贴板!");
+      common::CopyTextToClipboard(m_hWnd, SelectedCell(service::kColPath), L"服务路径已复制到剪贴板!");
       return true;
-    case IDM_SERVICE_SEARCH: common::SearchWeb(m_hWnd, common::GetSelectedCell(m_list, 2)); return true;
+    case IDM_SERVICE_SEARCH: common::SearchWeb(m_hWnd, SelectedCell(2)); return true;
+    case IDM_COPY_SHA256: common::CopyFileSha256(m_hWnd, SelectedCell(service::kColPath)); return true;
+    case IDM_VIRUSTOTAL: common::LookUpOnVirusTotal(m_hWnd, SelectedCell(service::kColPath)); return true;
     default: return false;
   }
 }

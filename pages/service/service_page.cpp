@@ -109,63 +109,99 @@ void CServicePage::DoDataExchange(ui::CDataExchange& dx) {
   ui::DDX_Text(dx, IDC_SERVICE_DESCRIPTION, m_strDescription);
 }
 
-void CServicePage::SetupLists() {
-  common::InsertColumns(m_list, {{L"id", LVCFMT_CENTER, 27},
-                                 {L"服务", LVCFMT_LEFT, 100},
-                                 {L"显示名称", LVCFMT_LEFT, 250},
-                                 {L"状态", LVCFMT_CENTER, 60},
-                                 {L"类型", LVCFMT_LEFT, 60},
-                                 {L"用户", LVCFMT_CENTER, 140},
-                                 {L"依赖", LVCFMT_CENTER, 80},
-                                 {L"路径", LVCFMT_LEFT, 600},
-                                 {L"类型", LVCFMT_CENTER, 50},
-                                 {L"命令行", LVCFMT_LEFT, 600}});
-}
-
-void CServicePage::RefreshServiceList() {
-  common::BeginListRefill(m_list);
-  ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, kReadManagerAccess));
-  if (!manager) {
-    GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(L"服务控制句柄打开失败!");
-    ui::ShowMessage(m_hWnd, L"服务控制句柄打开失败", L"错误", MB_OK | MB_ICONINFORMATION);
-  } else {
-    std::vector<BYTE> configBuffer(8 * 1024);
-    const common::PathLookup lookup = common::SystemPathLookup();
-    int row = 0;
-    for (const ServiceEntry& entry : EnumerateServices(manager.get()))
-      AddServiceRow(manager.get(), row++, entry, configBuffer, lookup);
-  }
-  common::EndListRefill(m_list);
-}
+namespace {
+// Posted to the page when a refresh found the service-control manager closed to it.
+constexpr UINT kManagerFailedMessage = WM_APP + 0x5301;
 
 // One row: names and state from the enumeration, cells 4 to 7 from the configuration (left
 // empty when the service cannot be opened or its configuration cannot be read).
-void CServicePage::AddServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry,
-                                 std::vector<BYTE>& configBuffer, const common::PathLookup& lookup) {
-  common::InsertNumberedRow(m_list, row);
-  m_list.SetItemText(row, 1, entry.name);
-  m_list.SetItemText(row, 2, entry.displayName);
-  m_list.SetItemText(row, 3, service::StateText(entry.state));
+common::RecordPtr ServiceRow(SC_HANDLE manager, int row, const ServiceEntry& entry, std::vector<BYTE>& configBuffer,
+                             const common::PathLookup& lookup) {
+  auto rec = std::make_shared<service::ServiceRecord>();
+  rec->name = entry.name;
+  rec->key = entry.name;
+  auto& c = rec->cells;
+  c.resize(service::kColCommandLine + 1);
+  c[0] = std::to_wstring(row + 1);
+  c[1] = entry.name;
+  c[2] = entry.displayName;
+  c[3] = service::StateText(entry.state);
   const bool driver = (entry.type & SERVICE_DRIVER) != 0;
-  m_list.SetItemText(row, service::kColKind, driver ? L"驱动" : L"服务");
+  c[service::kColKind] = driver ? L"驱动" : L"服务";
 
   ui::CServiceHandle svc(::OpenServiceW(manager, entry.name.c_str(), kReadServiceAccess));
-  if (!svc) return;
+  if (!svc) return rec;
   bool ok = QueryGrowing(configBuffer, [&svc](BYTE* p, DWORD size, DWORD* needed) {
     return ::QueryServiceConfigW(svc.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(p), size, needed);
   });
-  if (!ok) return;
+  if (!ok) return rec;
   const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(configBuffer.data());
-  m_list.SetItemText(row, 4, service::StartTypeText(config->dwStartType));
-  if (config->lpServiceStartName) m_list.SetItemText(row, 5, config->lpServiceStartName);
-  if (config->lpDependencies) m_list.SetItemText(row, 6, config->lpDependencies);  // up to its first NUL
+  c[4] = service::StartTypeText(config->dwStartType);
+  if (config->lpServiceStartName) c[5] = config->lpServiceStartName;
+  if (config->lpDependencies) c[6] = config->lpDependencies;  // up to its first NUL
   const std::wstring commandLine = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
-  m_list.SetItemText(row, service::kColPath, ServiceFile(entry.name, commandLine, driver, lookup));
-  m_list.SetItemText(row, service::kColCommandLine, commandLine);
+  c[service::kColPath] = ServiceFile(entry.name, commandLine, driver, lookup);
+  c[service::kColCommandLine] = commandLine;
+  return rec;
+}
+}  // namespace
+
+common::Records service::GatherServices(bool* managerFailed) {
+  common::Records rows;
+  ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, kReadManagerAccess));
+  if (managerFailed) *managerFailed = !manager;
+  if (!manager) return rows;
+  std::vector<BYTE> configBuffer(8 * 1024);
+  const common::PathLookup lookup = common::SystemPathLookup();
+  int row = 0;
+  for (const ServiceEntry& entry : EnumerateServices(manager.get()))
+    rows.push_back(ServiceRow(manager.get(), row++, entry, configBuffer, lookup));
+  return rows;
+}
+
+void CServicePage::SetupLists() {
+  using K = lists::Kind;
+  const HWND page = m_hWnd;
+  m_rows.Setup(m_list,
+               {{L"id", LVCFMT_CENTER, 27, K::Number},
+                {L"服务", LVCFMT_LEFT, 100, K::Text},
+                {L"显示名称", LVCFMT_LEFT, 250, K::Text},
+                {L"状态", LVCFMT_CENTER, 60, K::Text},
+                {L"类型", LVCFMT_LEFT, 60, K::Text},
+                {L"用户", LVCFMT_CENTER, 140, K::Text},
+                {L"依赖", LVCFMT_CENTER, 80, K::Text},
+                {L"路径", LVCFMT_LEFT, 600, K::Text},
+                {L"类型", LVCFMT_CENTER, 50, K::Text},
+                {L"命令行", LVCFMT_LEFT, 600, K::Text}},
+               L"Service", [page] {
+                 bool failed = false;
+                 common::Records rows = service::GatherServices(&failed);
+                 if (failed && !common::IsAutomaticRefresh()) ::PostMessageW(page, kManagerFailedMessage, 0, 0);
+                 return rows;
+               });
+  m_rows.SetSignatureColumn(service::kColPath);
+}
+
+void CServicePage::RefreshServiceList() { m_rows.Refresh(); }
+void CServicePage::RefreshServiceListNow() { m_rows.RefreshNow(); }
+
+bool CServicePage::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& result) {
+  if (msg != kManagerFailedMessage) return false;
+  GetDlgItem(IDC_SERVICE_DESCRIPTION).SetWindowText(L"服务控制句柄打开失败!");
+  ui::ShowMessage(m_hWnd, L"服务控制句柄打开失败", L"错误", MB_OK | MB_ICONINFORMATION);
+  result = 0;
+  return true;
+}
+
+std::wstring CServicePage::SelectedCell(int column) const {
+  common::RecordPtr rec = m_rows.Selected();
+  return rec && static_cast<size_t>(column) < rec->cells.size() ? rec->cells[static_cast<size_t>(column)] : L"";
 }
 
 void CServicePage::ShowServiceDescription() {
-  std::wstring name = common::GetSelectedCell(m_list, 1);
+  auto rec = m_rows.SelectedAs<service::ServiceRecord>();
+  if (!rec) return;
+  const std::wstring& name = rec->name;
   ui::CServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, kReadManagerAccess));
   if (!manager) return;
   ui::CServiceHandle svc(::OpenServiceW(manager.get(), name.c_str(), kReadServiceAccess));
@@ -175,8 +211,7 @@ void CServicePage::ShowServiceDescription() {
 }
 
 void CServicePage::ShowRowMenu(int item) {
-  service::RowMenuMarks rules = service::ServiceMenuMarks(
-      common::GetSelectedCell(m_list, 3), common::GetSelectedCell(m_list, 4), common::GetSelectedCell(m_list, 7));
+  service::RowMenuMarks rules = service::ServiceMenuMarks(SelectedCell(3), SelectedCell(4), SelectedCell(service::kColPath));
   common::MenuMarks marks;
   marks.greyed.assign(rules.greyed.begin(), rules.greyed.end());
   marks.checked.assign(rules.checked.begin(), rules.checked.end());

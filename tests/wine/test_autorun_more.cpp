@@ -302,9 +302,15 @@ TEST(AutorunMore, StartupFolderFilesAndShortcuts) {
                                    {L"..\\wardlet_t_keep.txt", folder + L"\\x"},
                                    {L"wardlet_t_keep.txt\\..\\wardlet_t_keep.txt", folder}};
   for (const auto& c : cases) {
-    const int row = p.list.InsertItem(0, L"0");
-    p.list.SetItemText(row, 1, c[0]);
-    p.list.SetItemText(row, 2, c[1]);
+    auto fake = std::make_shared<autorun::AutorunRecord>();
+    fake->cells = {L"0", c[0], c[1], L"", L""};
+    fake->key = L"fake";
+    fake->entry.kind = autorun::EntryKind::StartupFile;
+    fake->entry.name = fake->entry.valueName = c[0];
+    fake->entry.location = fake->entry.key = c[1];
+    wt::AddRecord(p.page.Records(), fake);
+    const int row = wt::FindRow(p.list, 0, L"0");
+    ASSERT_GE(row, 0);
     messages.entries.clear();
     p.Run(row, IDM_AUTORUN_DELETE);
     EXPECT_EQ(messages.entries, wt::Shown(p.page, L"注册表打开失败", L"错误", MB_ICONERROR)) << c[0];

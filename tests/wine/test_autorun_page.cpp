@@ -46,7 +46,7 @@ struct Page : wt::PageTab<CAutorunPage> {
   Page() : PageTab(&CWardletDlg::m_autorunPage, 3) {}
   // Opens the add dialog from the menu of row 0, or from a marker row when the list is empty.
   void Add() {
-    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
+    if (list.GetItemCount() == 0) wt::AddRecord(page.Records(), wt::MarkerRecord(L"marker"));
     Run(0, IDM_AUTORUN_ADD);
   }
 };
@@ -147,17 +147,33 @@ TEST(AutorunPage, ListsEveryKindOfValueAndDeletesExactlyTheRowsOwn) {
   }
   EXPECT_TRUE(messages.entries.empty());
 
+  // Rows naming what is not there: a key under a root the page does not handle cannot be
+  // opened; a missing key or value is refused as changed since the listing (empty message).
   const std::wstring cases[][3] = {  // name and key cells of a row put in by hand, the message
       {L"x", L"HKEY_USERS\\.DEFAULT\\" + kRun, L"注册表打开失败"},
-      {L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key", L"注册表打开失败"},
-      {L"WardletT no such value", kUserRun, L"删除失败!"}};
+      {L"x", L"HKEY_CURRENT_USER\\Software\\WardletT no such key", L""},
+      {L"WardletT no such value", kUserRun, L""}};
   for (const auto& c : cases) {
-    int row = list.InsertItem(0, L"0");
-    list.SetItemText(row, 1, c[0]);
-    list.SetItemText(row, 2, c[1]);
+    auto fake = std::make_shared<autorun::AutorunRecord>();
+    fake->cells = {L"0", c[0], c[1], L"", L""};
+    fake->key = L"fake";
+    const common::KeyPathParts parts = common::SplitKeyPath(c[1]);
+    fake->entry.name = fake->entry.valueName = c[0];
+    fake->entry.location = c[1];
+    fake->entry.root = parts.root;
+    fake->entry.key = parts.key;
+    wt::AddRecord(p.page.Records(), fake);
+    const int row = wt::FindRow(list, 0, L"0");
+    ASSERT_GE(row, 0);
     messages.entries.clear();
     p.Run(row, IDM_AUTORUN_DELETE);
-    EXPECT_EQ(messages.entries, wt::Shown(p.page, c[2], L"错误", MB_ICONERROR)) << c[1];
+    if (!c[2].empty()) {
+      EXPECT_EQ(messages.entries, wt::Shown(p.page, c[2], L"错误", MB_ICONERROR)) << c[1];
+    } else {
+      ASSERT_EQ(messages.entries.size(), 1u) << c[1];
+      EXPECT_EQ(messages.entries[0].caption, L"提示");
+      EXPECT_NE(messages.entries[0].text.find(L"没有执行任何操作"), std::wstring::npos);
+    }
     EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
   }
 }
@@ -346,7 +362,7 @@ TEST(AutorunAdd, BrowseFillsThePathOrWarnsWhenCancelled) {
   });
   Page p;
   const std::vector<std::wstring> valuesBefore = rt::ValueNames(kUser, kRun, k64);
-  p.list.InsertItem(0, L"marker");
+  wt::AddRecord(p.page.Records(), wt::MarkerRecord(L"marker"));
   p.Add();
   EXPECT_EQ(driver.opened, 1);
   EXPECT_EQ(messages.entries.size(), 1u);

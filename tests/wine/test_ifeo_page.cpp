@@ -36,7 +36,7 @@ struct Page : wt::PageTab<CIfeoPage> {
   Page() : PageTab(&CWardletDlg::m_ifeoPage, 4) {}
   // Opens the add dialog from the menu of row 0, or of a marker row when the list is empty.
   void Add() {
-    if (list.GetItemCount() == 0) list.InsertItem(0, L"marker");
+    if (list.GetItemCount() == 0) wt::AddRecord(page.Records(), wt::MarkerRecord(L"marker"));
     Run(0, IDM_IFEO_ADD);
   }
   int Row(const std::wstring& image) {  // -1: none, -3: two
@@ -131,14 +131,19 @@ TEST(IfeoPage, MenuDeletesRefreshesAndOpensRegistryEditor) {
   EXPECT_EQ(p.Row(L"wardlet_t_sub.exe"), -1);
 
   messages.entries.clear();
-  int fake = list.InsertItem(0, L"0");
-  list.SetItemText(fake, 1, L"wardlet_t_keep.exe");
-  list.SetItemText(fake, 3, L"HKEY_USERS\\" + kIfeo + L"\\wardlet_t_keep.exe");
+  auto record = std::make_shared<ifeo::IfeoRecord>();
+  record->entry.image = L"wardlet_t_keep.exe";
+  record->entry.key = L"HKEY_USERS\\" + kIfeo + L"\\wardlet_t_keep.exe";
+  record->cells = {L"0", record->entry.image, L"", record->entry.key, L"", L""};
+  record->key = L"fake";
+  wt::AddRecord(p.page.Records(), record);
+  const int fake = wt::FindRow(list, 0, L"0");
+  ASSERT_GE(fake, 0);
   p.Run(fake, IDM_IFEO_DELETE);
   EXPECT_EQ(messages.entries, wt::Shown(p.page, L"注册表打开失败", L"错误", MB_ICONERROR));
   EXPECT_TRUE(rt::RowsWith(list, 0, L"0").empty());
 
-  list.InsertItem(0, L"marker");
+  wt::AddRecord(p.page.Records(), wt::MarkerRecord(L"marker"));
   wt::SelectRow(list, -1);
   p.page.SendMessage(WM_COMMAND, IDM_IFEO_DELETE, 0);
   EXPECT_EQ(messages.entries.size(), 1u);
@@ -186,7 +191,7 @@ TEST(IfeoPage, AddWritesTheMarkerAndKeepsOtherValuesUnlessClosed) {
   name = L"wardlet_t_closed.exe";
   for (auto closing : {kEscape, kCloseBox}) {
     end = closing;
-    p.list.InsertItem(0, L"marker");
+    wt::AddRecord(p.page.Records(), wt::MarkerRecord(L"marker"));
     p.Add();
     EXPECT_FALSE(closed.Exists()) << closing;
     EXPECT_TRUE(rt::RowsWith(p.list, 0, L"marker").empty());

@@ -157,7 +157,7 @@ TEST(LiveSources, ImageKeysAddedAndRemovedDuringARefreshHideNoOtherKey) {
       },
       [] {},
       [&] {
-        t.page.RefreshIfeoList();
+        t.page.RefreshIfeoListNow();
         return rt::RowsWith(t.list, 1, steady).size() == 1;
       });
   for (int i = 0; i < 8; ++i) ::RegDeleteKeyW(parent.get(), churnName(i).c_str());
@@ -188,7 +188,7 @@ TEST(LiveSources, RunValuesAddedAndRemovedDuringARefreshHideNoOtherValue) {
       },
       [] {},
       [&] {
-        t.page.RefreshAutorunList();
+        t.page.RefreshAutorunListNow();
         return rt::RowsWith(t.list, 1, steady).size() == 1;
       });
   for (int i = 0; i < 8; ++i) ::RegDeleteValueW(run.get(), churnName(i).c_str());

@@ -191,6 +191,20 @@ struct PageTab {
   }
 };
 
+// Adds rec to the rows a record list shows (as a refresh would show them): a marker row, or a
+// row naming something that is not there.
+inline void AddRecord(common::RecordList& rows, std::shared_ptr<common::Record> rec) {
+  common::Records all = rows.ShownRecords();
+  all.insert(all.begin(), std::move(rec));
+  rows.Replace(std::move(all));
+}
+inline std::shared_ptr<common::Record> MarkerRecord(const std::wstring& text) {
+  auto rec = std::make_shared<common::Record>();
+  rec->cells = {text};
+  rec->key = L"marker:" + text;
+  return rec;
+}
+
 // A fresh folder under the temporary directory, removed with all it holds at the end.
 class TempDir {
  public:
