@@ -24,6 +24,7 @@ constexpr wchar_t kSaveFilter[] = L"文本文件(*.txt)|*.txt|所有文件(*.*)|
 constexpr wchar_t kSaveTitle[] = L"保存扫描报告";
 constexpr wchar_t kCannotSave[] = L"无法保存扫描报告: ";
 constexpr int kExitFailed = 1, kExitBadOptions = 2;
+constexpr DWORD kVerdictWaitMs = 120000;  // per page
 
 // While a page is read, what it would show or start is recorded instead; the hooks that were set
 // before come back at the end.
@@ -168,6 +169,8 @@ void ReadPage(CWardletDlg& dlg, int index, std::vector<report::ListTable>& out) 
   const std::wstring label = TabLabel(dlg.m_tab.GetSafeHwnd(), index);
   std::vector<std::wstring> messages;
   HWND page = nullptr;
+  common::RecordList* rows = dlg.Records(index);
+  if (rows) rows->ListEverything();  // rows signed by Microsoft are reported whatever the choice
   {
     QuietPage quiet;
     try {
@@ -175,6 +178,9 @@ void ReadPage(CWardletDlg& dlg, int index, std::vector<report::ListTable>& out) 
     } catch (const std::exception&) {
       quiet.messages.push_back(L"错误: 此页读取时中断");
     }
+    // The signer column is reported with its verdicts, each file's check bounded by the checker.
+    if (page && rows && !rows->WaitForVerdicts(kVerdictWaitMs))
+      quiet.messages.push_back(L"提示: 部分文件的签名未能在限定时间内检查完毕，其“签名”一栏为空");
     messages = std::move(quiet.messages);
   }
   const size_t first = out.size();

@@ -629,7 +629,7 @@ void RecordList::SetSignatureColumn(int pathColumn) {
     m_descending = ReadSetting((m_name + L"SortDescending").c_str(), 0) != 0;
     ShowSortArrow();
   }
-  m_hideMicrosoft = HideMicrosoftSigned();
+  m_hideMicrosoft = !m_everything && HideMicrosoftSigned();
   ::SetWindowSubclass(m_list, &RecordList::ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
   SignedLists().insert(this);
 
@@ -704,7 +704,7 @@ void RecordList::RequestSignatures() {
     const SignatureVerdict v = checker.Request(path, m_list, VerdictMessage());
     if (v.state != SignatureState::Pending) m_verdicts[folded] = v;
   }
-  m_hideMicrosoft = HideMicrosoftSigned();
+  m_hideMicrosoft = !m_everything && HideMicrosoftSigned();
 }
 
 // Verdicts that arrived: the rows are repainted; when the order or the shown rows may depend on
@@ -719,6 +719,24 @@ void RecordList::OnVerdicts() {
     ::InvalidateRect(m_list, nullptr, FALSE);
 }
 
+bool RecordList::WaitForVerdicts(DWORD timeoutMs) {
+  if (m_signColumn < 0) return true;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    const bool pending = std::any_of(m_entries.begin(), m_entries.end(), [this](const Entry& e) {
+      return !PathOf(*e.rec, m_pathColumn).empty() && !VerdictOf(*e.rec);
+    });
+    if (!pending) return true;
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
 void RecordList::ReapplyKeepingSelection() {
   const std::wstring keep = SelectedKey();
   Resort();
@@ -728,7 +746,7 @@ void RecordList::ReapplyKeepingSelection() {
 void RecordList::ApplyHideMicrosoftToAll() {
   const bool hide = HideMicrosoftSigned();
   for (RecordList* r : SignedLists()) {
-    r->m_hideMicrosoft = hide;
+    r->m_hideMicrosoft = hide && !r->m_everything;
     if (r->m_listed) r->ReapplyKeepingSelection();
   }
 }

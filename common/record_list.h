@@ -89,7 +89,7 @@ class RecordList {
   void RefreshNow();
   bool Busy() const { return m_job != nullptr; }
   // Handles messages until no refresh runs, at most timeoutMs; false on timeout.
-  bool WaitIdle(DWORD timeoutMs = 20000);
+  bool WaitIdle(DWORD timeoutMs = 120000);
   // Shows records (as a finished refresh does).
   void Replace(Records records);
 
@@ -151,6 +151,11 @@ class RecordList {
   HWND LegendTip() const { return m_tip; }
   // Applies the "隐藏微软签名项" choice anew to every record list with a signer column.
   static void ApplyHideMicrosoftToAll();
+  // A list that shows every row whatever the choice (a report lists everything); call before the
+  // first refresh.
+  void ListEverything() { m_everything = true; m_hideMicrosoft = false; }
+  // Handles messages until every row's signer verdict is in, at most timeoutMs; false on timeout.
+  bool WaitForVerdicts(DWORD timeoutMs);
 
  private:
   struct Entry {
@@ -207,6 +212,7 @@ class RecordList {
   int m_pathColumn = -1;
   std::map<std::wstring, SignatureVerdict> m_verdicts;  // by folded path
   bool m_hideMicrosoft = false;
+  bool m_everything = false;
   int m_hidden = 0;
   HWND m_notice = nullptr;
   int m_noticeInset = 0;

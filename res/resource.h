@@ -158,6 +158,9 @@
 #define IDM_FILE_HIDE_MICROSOFT     33200
 #define IDM_COPY_SHA256             33201
 #define IDM_VIRUSTOTAL              33202
+// the same two on the process list (its page also shows the module list's menu)
+#define IDM_PROCESS_COPY_SHA256     33203
+#define IDM_PROCESS_VIRUSTOTAL      33204
 
 // Location database submenu of the Tools menu: its items are built each time it opens
 #define IDM_LOCDB_NONE              33100

@@ -148,6 +148,8 @@ bool CProcessPage::OnCommand(WORD id, WORD /*code*/, HWND /*control*/) {
       common::CopyTextToClipboard(m_hWnd, ProcessCell(*this, kPathColumn), L"文件路径已复制到剪贴板!");
       return true;
     case IDM_PROCESS_SEARCH: common::SearchWeb(m_hWnd, ProcessCell(*this, kNameColumn)); return true;
+    case IDM_PROCESS_COPY_SHA256: common::CopyFileSha256(m_hWnd, ProcessCell(*this, kPathColumn)); return true;
+    case IDM_PROCESS_VIRUSTOTAL: common::LookUpOnVirusTotal(m_hWnd, ProcessCell(*this, kPathColumn)); return true;
     case IDM_MODULE_PROPERTIES: common::ShowFileProperties(ModuleCell(*this, kModulePathColumn)); return true;
     case IDM_MODULE_LOCATE: common::LocateFile(ModuleCell(*this, kModulePathColumn), SW_SHOWMAXIMIZED); return true;
     case IDM_MODULE_COPY_PATH:

@@ -73,6 +73,7 @@ void CProcessPage::SetupLists() {
                 {L"路径", LVCFMT_LEFT, 536, K::Text},
                 {L"命令行", LVCFMT_LEFT, 400, K::Text}},
                L"Process", &process::GatherProcesses);
+  m_rows.SetSignatureColumn(9);  // the path cell
   process::EnableDebugPrivilege(m_hWnd);  // also for a list refilled through Records() alone
   common::InsertColumns(m_listModule, {{L"id", LVCFMT_LEFT, 28},
                                        {L"名称", LVCFMT_LEFT, 90},
@@ -160,6 +161,7 @@ bool CProcessPage::OnNotify(NMHDR* nm, LRESULT& result) {
     const auto rec = SelectedProcess();
     const auto cell = [&rec](size_t c) { return rec && c < rec->cells.size() ? rec->cells[c] : std::wstring(); };
     for (unsigned id : process::ProcessMenuGreyed(cell(3), cell(4), cell(9))) marks.greyed.push_back(id);
+    if (cell(9).empty()) marks.greyed.insert(marks.greyed.end(), {IDM_PROCESS_COPY_SHA256, IDM_PROCESS_VIRUSTOTAL});
     common::ShowRowMenu(m_hWnd, reinterpret_cast<NMITEMACTIVATE*>(nm)->iItem, IDR_MENU_PROCESS, marks);
     result = 0;
     return true;

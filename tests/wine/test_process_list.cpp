@@ -120,7 +120,8 @@ TEST(ProcessList, MenusOpenOnRowsOnlyAndTheProcessMenuGreysByTheRowsCells) {
   };
   open(L"1234", L"56", L"");
   EXPECT_EQ(menu.lastMenuId, static_cast<UINT>(IDR_MENU_PROCESS));
-  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH}));
+  EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_PROPERTIES, IDM_PROCESS_LOCATE, IDM_PROCESS_COPY_PATH,
+                                            IDM_PROCESS_COPY_SHA256, IDM_PROCESS_VIRUSTOTAL}));
   open(L"4", L"0", L"C:\\x.exe");  // a child of the idle process
   EXPECT_EQ(menu.greyed, (std::vector<UINT>{IDM_PROCESS_KILL, IDM_PROCESS_FORBID}));
 
@@ -163,7 +164,7 @@ TEST(ProcessList, CommandLineCellHoldsTheWholeLine) {
   wt::Child child(line);
   ASSERT_TRUE(child.started());
   Tab t;
-  ASSERT_EQ(t.list.GetColumnCount(), 11);
+  ASSERT_EQ(t.list.GetColumnCount(), 12);  // the signer column last
   LVCOLUMNW column{};
   wchar_t heading[32] = {};
   column.mask = LVCF_TEXT;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/settings.h"
+#include "common/signature.h"
 #include "pages/process/process_rules.h"
 #include "tests/wine/test_util.h"
 
@@ -241,3 +242,43 @@ TEST_F(ProcessRecordsTest, ModuleListFollowsTheSelectedRecordOnClicks) {
 }
 
 }  // namespace
+
+// The hash commands of the process list take the selected record's file: of two children whose
+// files differ by one byte, the one selected. A row without a path greys both.
+TEST_F(ProcessRecordsTest, HashCommandsTakeTheSelectedProcesssFile) {
+  wt::TempDir dir;
+  const std::wstring exe = wt::CopyChild(dir, L"wardlet_hash_a.exe"), other = wt::CopyChild(dir, L"wardlet_hash_b.exe");
+  ASSERT_FALSE(exe.empty() || other.empty());
+  {
+    HANDLE f = ::CreateFileW(other.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    ::WriteFile(f, "x", 1, &n, nullptr);
+    ::CloseHandle(f);
+  }
+  const std::wstring hash = common::FileSha256(exe).hex, otherHash = common::FileSha256(other).hex;
+  ASSERT_EQ(hash.size(), 64u);
+  ASSERT_NE(hash, otherHash);
+  wt::Child a(Sleeper(exe)), b(Sleeper(other));
+  ASSERT_TRUE(a.started() && b.started());
+  const int row = tab->RowOf(a.pid());
+  ASSERT_GE(row, 0);
+  wt::MessageLog log;
+  wt::ShellLog shell;
+  wt::MenuChooser menu;
+  wt::RunRowCommand(page(), list(), row, IDM_PROCESS_COPY_SHA256, &menu);
+  EXPECT_FALSE(menu.IsGreyed(IDM_PROCESS_COPY_SHA256) || menu.IsGreyed(IDM_PROCESS_VIRUSTOTAL));
+  EXPECT_EQ(wt::ClipboardText(), hash);
+  wt::RunRowCommand(page(), list(), RowOf(a.pid()), IDM_PROCESS_VIRUSTOTAL);
+  ASSERT_EQ(shell.requests.size(), 1u);
+  EXPECT_EQ(shell.requests[0].file, L"https://www.virustotal.com/gui/file/" + hash);
+  // The signer column of the list: the copy of the test child is not signed.
+  EXPECT_EQ(rows().Headings().back(), L"签名");
+  EXPECT_TRUE(rows().WaitForVerdicts(30000));
+  EXPECT_EQ(list().GetItemText(RowOf(a.pid()), static_cast<int>(rows().Headings().size()) - 1), L"未签名");
+
+  tab->AddMarkerRow();
+  wt::MenuChooser blank;
+  wt::RunRowCommand(page(), list(), wt::FindRow(list(), 0, L"marker"), 0, &blank);
+  EXPECT_TRUE(blank.IsGreyed(IDM_PROCESS_COPY_SHA256) && blank.IsGreyed(IDM_PROCESS_VIRUSTOTAL));
+}

@@ -15,6 +15,7 @@
 
 #include "app/report.h"
 #include "app/report_rules.h"
+#include "common/signature.h"
 #include "pages/port/port_rules.h"
 #include "res/version.h"
 #include "tests/wine/test_registry_fixture.h"
@@ -254,13 +255,57 @@ TEST(ScanReport, HoldsPlantedEntriesEachInItsPagesSection) {
     std::vector<std::wstring> listed = wt::RowTexts(tab.list, i), reported = startup->rows[i];
     ASSERT_EQ(listed.size(), reported.size()) << i;
     ASSERT_FALSE(listed.empty());
-    if (!reported.back().empty()) EXPECT_EQ(reported.back(), listed.back()) << i;
+    if (!reported.back().empty()) {
+      EXPECT_EQ(reported.back(), listed.back()) << i;
+    }
     listed.pop_back();
     reported.pop_back();
     EXPECT_EQ(reported, listed) << i;
   }
   EXPECT_EQ(startup->headings.size(), static_cast<size_t>(tab.list.GetColumnCount()));
   EXPECT_EQ(startup->headings.front(), L"id");
+}
+
+// The signer column is written with its verdicts, not the empty cells of checks still running, and
+// a row signed by Microsoft is reported while the lists hide such rows.
+TEST(ScanReport, WritesSignerVerdictsAndRowsTheListsHide) {
+  wt::TempDir dir;
+  const std::wstring plainPath = wt::CopyChild(dir, L"wardlet-report-plain.exe"),
+                     msPath = wt::CopyChild(dir, L"wardlet-report-ms.exe");
+  ASSERT_FALSE(plainPath.empty() || msPath.empty());
+  common::SetSignatureVerdictHook([](const std::wstring& path) -> std::optional<common::SignatureVerdict> {
+    if (path.find(L"wardlet-report-ms") == std::wstring::npos) return std::nullopt;
+    common::SignatureVerdict v;
+    v.state = common::SignatureState::Signed;
+    v.signer = L"Microsoft Windows";
+    v.root = L"Microsoft Root Certificate Authority 2011";
+    return v;
+  });
+  common::SetHideMicrosoftSigned(true);
+  struct Restore {
+    ~Restore() {
+      common::SetSignatureVerdictHook(nullptr);
+      common::SetHideMicrosoftSigned(false);
+    }
+  } restore;
+  wt::Child plain(wt::Quoted(plainPath) + L" sleep 60000"), ms(wt::Quoted(msPath) + L" sleep 60000");
+  ASSERT_TRUE(plain.started() && ms.started());
+
+  std::wstring error;
+  const std::optional<std::string> bytes = app::BuildScanReport(error);
+  ASSERT_TRUE(bytes) << Utf8(error);
+  const report::ParsedReport r = Parse(*bytes);
+  const report::ListTable* processes = Section(r, L"进程");
+  ASSERT_NE(processes, nullptr);
+  ASSERT_EQ(processes->headings.back(), L"签名");
+  EXPECT_TRUE(HasRowWith(*processes, {std::to_wstring(plain.pid()), L"wardlet-report-plain.exe", L"未签名"}));
+  EXPECT_TRUE(HasRowWith(*processes, {std::to_wstring(ms.pid()), L"wardlet-report-ms.exe", L"Microsoft Windows"}));
+  EXPECT_TRUE(processes->messages.empty());
+  // The shown list still leaves the row out.
+  wt::ProcessTab tab;
+  EXPECT_GE(tab.RowOf(plain.pid()), 0);
+  EXPECT_TRUE(tab.page.Records().WaitForVerdicts(30000));
+  EXPECT_EQ(wt::FindRow(tab.list, wt::ProcessTab::kPid, std::to_wstring(ms.pid())), -1);
 }
 
 // A page whose source fails says so in its own section; the other pages are written, and the

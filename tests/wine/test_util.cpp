@@ -1,6 +1,8 @@
 // Shared helpers of the Wine tests.
 #include "tests/wine/test_util.h"
 
+#include <gtest/gtest.h>
+
 #include "ui/handle.h"
 #include "ui/text.h"
 
@@ -92,7 +94,9 @@ void MainDialog::SelectTab(int index) {
   m_dlg->m_tab.SetCurSel(index);
   NMHDR nm{m_dlg->m_tab.GetSafeHwnd(), static_cast<UINT_PTR>(IDC_TAB), static_cast<UINT>(TCN_SELCHANGE)};
   m_dlg->SendMessage(WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&nm));
-  if (common::RecordList* rows = m_dlg->Records(index)) rows->WaitIdle();  // the page's rows are shown
+  if (common::RecordList* rows = m_dlg->Records(index)) {  // the page's rows are shown
+    EXPECT_TRUE(rows->WaitIdle()) << "the refresh of page " << index << " did not end";
+  }
 }
 
 void ClickRow(HWND page, const ui::CListCtrl& list, int row) { SendItemNotify(page, list, row, NM_CLICK); }
