@@ -475,7 +475,8 @@ void CMmdbReader::CachedLocation(uint64_t data, std::string& location) const {
   CachedText& slot = m_pTexts[(key * 2654435761u) >> (32 - kCachedTextBits)];
   uint32_t seen = slot.key.load(std::memory_order_acquire);
   if (seen == key && slot.length <= sizeof slot.text) {
-    location.assign(slot.text, slot.length);
+    location.clear();  // appending to the emptied text skips assign's check for overlap
+    location.append(slot.text, slot.length);
     return;
   }
   LocationInto(data, location);
@@ -610,7 +611,7 @@ bool CMmdbReader::LookupV4(uint32_t ip, std::string& text) const {
 bool CMmdbReader::TextOf(const std::optional<Found>& found, std::string& text) const {
   if (found) CachedLocation(found->data, text);
   if (!text.empty()) return true;
-  text.assign(kUnknownText);
+  text.assign(kUnknownText, sizeof kUnknownText - 1);
   return false;
 }
 
