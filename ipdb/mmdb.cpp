@@ -117,8 +117,8 @@ bool CMmdbReader::Adopt(std::unique_ptr<uint8_t[]> contents, size_t size) {
     ReleaseDatabase();
     return false;
   }
-  FillJumps(m_pJumps.get(), 0);
-  FillJumps(m_pJumps.get() + (size_t{1} << kJumpBits), m_nIpv4Start);
+  FillJumps(m_pJumps.get(), 0, kJumpBits);
+  FillJumps(m_pJumps.get() + (size_t{1} << kJumpBits), m_nIpv4Start, kIpv4JumpLevels);
   return true;
 }
 
@@ -515,17 +515,17 @@ std::optional<CMmdbReader::Found> CMmdbReader::Finish(uint64_t record, int depth
   return Found{data, depth};
 }
 
-// Walks down from node to kJumpBits below it, or to the record that ends a walk sooner, and
-// writes into each entry where the walk for its bits got to: the record and the steps taken.
-// One level at a time, so that the reads of a level do not wait on each other; the entry that
-// starts a subtree holds its node until the level below is read. At most 2^kJumpBits - 1 nodes
+// Walks down from node for levels steps (kJumpBits at most), or to the record that ends a walk
+// sooner, and writes into each entry where the walk for its bits got to: the record and the steps
+// taken. One level at a time, so that the reads of a level do not wait on each other; the entry
+// that starts a subtree holds its node until the level below is read. At most 2^levels - 1 nodes
 // are read, whatever the records point to.
-void CMmdbReader::FillJumps(uint64_t* jumps, uint64_t node) const {
+void CMmdbReader::FillJumps(uint64_t* jumps, uint64_t node, int levels) const {
   constexpr uint64_t kEntries = uint64_t{1} << kJumpBits;
   constexpr uint64_t kUnset = uint64_t{0xFF} << 32;  // no walk starts at this entry
   for (uint64_t i = 0; i < kEntries; ++i) jumps[i] = kUnset;
   jumps[0] = node;
-  for (int depth = 0; depth < kJumpBits; ++depth) {
+  for (int depth = 0; depth < levels; ++depth) {
     const uint64_t stride = kEntries >> depth;
     for (uint64_t i = 0; i < kEntries; i += stride) {
       const uint64_t entry = jumps[i];

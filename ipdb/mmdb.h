@@ -97,7 +97,7 @@ class CMmdbReader {
 
   bool Adopt(std::unique_ptr<uint8_t[]> contents, size_t size);
   bool ReadMetadata(const Section& section);
-  void FillJumps(uint64_t* jumps, uint64_t node) const;
+  void FillJumps(uint64_t* jumps, uint64_t node, int levels) const;
   template <unsigned RecordSize>
   std::optional<Found> Walk(const uint8_t* address, int bits, const uint64_t* jumps, int startDepth) const;
   bool TextOf(const std::optional<Found>& found, std::string& text) const;
@@ -122,10 +122,12 @@ class CMmdbReader {
   Section m_data;
   uint64_t m_nIpv4Start = 0;  // the node the IPv4 addresses start from (::/96 in an IPv6 tree)
   int m_nIpv4StartDepth = 0;
-  // The first kJumpBits steps of every walk, taken at load: for each value of an address's next
-  // kJumpBits bits, the record reached (low 32 bits) and the steps it took (the high bits), from
-  // the root and from the IPv4 start.
+  // The first steps of every walk, taken at load: for each value of an address's next kJumpBits
+  // bits, the record reached (low 32 bits) and the steps it took (the high bits), from the root
+  // and from the IPv4 start. From the IPv4 start, where the tree is dense and each level costs the
+  // load more, only the first kIpv4JumpLevels steps are taken.
   static constexpr int kJumpBits = 11;  // at most 24: the table is indexed by three bytes
+  static constexpr int kIpv4JumpLevels = 9;
   std::unique_ptr<uint64_t[]> m_pJumps;  // 2 << kJumpBits entries: the root's, then the IPv4 start's
   // The location texts lookups have read, by data offset: a country- or city-level file has far
   // fewer records than a port list has addresses. Safe for lookups from several threads.
