@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "ipdb/ipv6_address.h"
+
 namespace lists {
 namespace {
 
@@ -57,6 +59,42 @@ bool ParseNumber(std::wstring_view s, long double& out) {
   return true;
 }
 
+// An address cell as {4 or 6, high 64 bits, low 64 bits, scope}: a dotted IPv4 address, or an
+// IPv6 address in any standard form, with a decimal scope of up to 32 bits after "%". False for
+// anything else (names, wildcards, IPv4 with a scope, characters beyond ASCII).
+bool ParseAddress(std::wstring_view cell, std::vector<std::uint64_t>& parts) {
+  char text[64];  // the longest form, "ffff:...:255.255.255.255%4294967295", takes 56
+  if (cell.size() >= sizeof text) return false;
+  size_t percent = cell.size();
+  for (size_t i = 0; i < cell.size(); ++i) {
+    const auto c = static_cast<std::uint32_t>(cell[i]);
+    if (c == 0 || c >= 0x80) return false;
+    if (c == '%' && percent == cell.size()) percent = i;
+    text[i] = static_cast<char>(c);
+  }
+  text[cell.size()] = '\0';
+  std::uint64_t scope = 0;
+  if (percent != cell.size()) {
+    if (percent + 1 == cell.size()) return false;
+    for (size_t i = percent + 1; i < cell.size(); ++i) {
+      if (!IsDigit(cell[i])) return false;
+      scope = scope * 10 + static_cast<unsigned>(cell[i] - L'0');
+      if (scope > UINT32_MAX) return false;
+    }
+    text[percent] = '\0';
+  }
+  if (cell.substr(0, percent).find(L':') == std::wstring_view::npos) {
+    const std::optional<std::uint32_t> v4 = ipdb::ParseDottedIpv4(text);
+    if (!v4 || percent != cell.size()) return false;
+    parts = {4, 0, *v4, 0};
+    return true;
+  }
+  const std::optional<ipdb::Ipv6Bytes> v6 = ipdb::ParseIpv6(text);
+  if (!v6) return false;
+  parts = {6, ipdb::High64(*v6), ipdb::Low64(*v6), scope};
+  return true;
+}
+
 template <class T>
 int Cmp(const T& a, const T& b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
@@ -104,8 +142,11 @@ SortKey MakeSortKey(Kind kind, std::wstring_view cell, const Collate& collate) {
       for (; i < cell.size() && IsDigit(cell[i]); ++i) v = v * 10 + static_cast<unsigned>(cell[i] - L'0');
       k.parts.push_back(v);
     }
+  } else if (kind == Kind::Address) {
+    ParseAddress(cell, k.parts);
   }
-  if (kind == Kind::Text || (kind == Kind::Number && !k.numeric) || (kind == Kind::Time && k.parts.empty()))
+  if (kind == Kind::Text || (kind == Kind::Number && !k.numeric) ||
+      ((kind == Kind::Time || kind == Kind::Address) && k.parts.empty()))
     k.text = collate ? collate(cell) : DefaultCollate(cell);
   return k;
 }
@@ -114,7 +155,7 @@ int CompareKeys(Kind kind, const SortKey& a, const SortKey& b) {
   if (kind == Kind::Number) {
     if (a.numeric != b.numeric) return a.numeric ? -1 : 1;
     if (a.numeric) return Cmp(a.number, b.number);
-  } else if (kind == Kind::Time) {
+  } else if (kind == Kind::Time || kind == Kind::Address) {
     const bool ta = !a.parts.empty(), tb = !b.parts.empty();
     if (ta != tb) return ta ? -1 : 1;
     if (ta) return Cmp(a.parts, b.parts);

@@ -15,6 +15,9 @@ enum class Kind : unsigned char {
   Text,    // in the user's locale order (through the collation given)
   Number,  // by value: "-12", "1,024", "45 K"; a cell that is no number sorts after the numbers
   Time,    // by its digit groups in turn: "2026-12-07 09:05:00", "2026/12/7 9:05:00" alike
+  Address,  // IPv4 ("10.0.0.1") before IPv6 (any standard form: "::1", "::ffff:1.2.3.4",
+            // "fe80::1%12"), each by value, IPv6 then by its decimal scope; "0:0::1" and "::1"
+            // alike. A cell that is no address sorts after the addresses.
 };
 
 // Turns a text into bytes whose byte order is the locale's order of the texts. The default folds
@@ -27,8 +30,10 @@ struct SortKey {
   bool empty = true;
   bool numeric = false;  // Number: the cell read as a number
   long double number = 0;
-  std::vector<std::uint64_t> parts;  // Time: the digit groups
-  std::string text;                  // Text, and the fallback of a cell that is no number or time
+  std::vector<std::uint64_t> parts;  // Time: the digit groups; Address: 4 or 6, high and low 64
+                                     // bits, scope
+  std::string text;                  // Text, and the fallback of a cell that is no number, time
+                                     // or address
 };
 SortKey MakeSortKey(Kind kind, std::wstring_view cell, const Collate& collate);
 

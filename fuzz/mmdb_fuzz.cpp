@@ -1,6 +1,7 @@
 // libFuzzer target: CMmdbReader on fuzzer-made files: the metadata, tree walks for fuzzer-chosen
-// IPv6 and IPv4 addresses, the values they reach written out whole and as location texts, and a
-// bounded walk over the tree's networks.
+// IPv6 and IPv4 addresses, the values they reach written out whole and as location texts (looked
+// up twice, the second time from the texts the reader keeps), and a bounded walk over the tree's
+// networks.
 //
 // Input: one byte whose low 3 bits give a count k of addresses, then k 16-byte addresses, then the
 // database file itself.
@@ -24,6 +25,13 @@ void CheckValue(const CMmdbReader& db, uint64_t data) {
   const std::string location = db.LocationAt(data);
   Check(location.size() <= 3 * db.ContentsSize() + 2);
   Check(!rendered || rendered->size() >= 2 || rendered->size() <= 64 * db.ContentsSize());
+}
+
+// A lookup's text is the location at its data offset, or "未知数据" when that has none.
+void CheckText(const CMmdbReader& db, uint64_t data, bool found, const std::string& text) {
+  const std::string location = db.LocationAt(data);
+  Check(found == !location.empty());
+  Check(found ? text == location : text == "\xE6\x9C\xAA\xE7\x9F\xA5\xE6\x95\xB0\xE6\x8D\xAE");
 }
 
 }  // namespace
@@ -58,13 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (where) {
       Check(where->prefixLength >= 1 && where->prefixLength <= 128);
       CheckValue(db, where->data);
+      CheckText(db, where->data, found, text);
     }
     const uint32_t v4 = static_cast<uint32_t>(ipdb::Low64(a));
     std::string text4;
     const bool found4 = db.LookupV4(v4, text4);
     const std::optional<CMmdbReader::Found> where4 = db.FindV4(v4);
     Check(!found4 || where4.has_value());
-    if (where4) CheckValue(db, where4->data);
+    if (where4) {
+      CheckValue(db, where4->data);
+      CheckText(db, where4->data, found4, text4);
+    }
+    // Asked again, the reader answers from the text it kept the same as the first time.
+    std::string again;
+    Check(db.LookupV4(v4, again) == found4 && again == text4);
   }
   int networks = 0;
   db.EachNetwork(

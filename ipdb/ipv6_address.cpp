@@ -146,6 +146,12 @@ std::optional<Ipv6Bytes> ParseIpv6(const char* text) {
   return a;
 }
 
+std::optional<uint32_t> ParseDottedIpv4(const char* text) {
+  uint8_t b[4];
+  if (text == nullptr || !ParseDottedTail(text, b)) return std::nullopt;
+  return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | uint32_t{b[3]};
+}
+
 std::optional<uint32_t> EmbeddedIpv4(const Ipv6Bytes& a) {
   auto v4At = [&](int i) {
     return uint32_t{a[i]} << 24 | uint32_t{a[i + 1]} << 16 | uint32_t{a[i + 2]} << 8 | uint32_t{a[i + 3]};

@@ -25,6 +25,11 @@ bool IsZoned(const Ipv6Bytes& address);
 // one to four hexadecimal digits, one "::", a dotted IPv4 tail); no scope. Nothing when malformed.
 std::optional<Ipv6Bytes> ParseIpv6(const char* text);
 
+// A dotted IPv4 address as the standard writes it: four decimal parts of one to three digits, no
+// leading zero, nothing before or after; in host order (1.2.3.4 is 0x01020304). Nothing when
+// malformed.
+std::optional<uint32_t> ParseDottedIpv4(const char* text);
+
 // The IPv4 address an IPv4-mapped (::ffff:0:0/96), 6to4 (2002::/16) or Teredo (2001::/32, the
 // client address stored inverted) address stands for, in host order; nothing for any other.
 std::optional<uint32_t> EmbeddedIpv4(const Ipv6Bytes& address);

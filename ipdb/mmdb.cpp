@@ -73,6 +73,8 @@ void CMmdbReader::ReleaseDatabase() {
   m_data = Section{};
   m_nIpv4Start = 0;
   m_nIpv4StartDepth = 0;
+  m_pJumps.reset();
+  m_pTexts.reset();
   m_bLoaded = false;
 }
 
@@ -109,6 +111,14 @@ bool CMmdbReader::Adopt(std::unique_ptr<uint8_t[]> contents, size_t size) {
   }
   m_nIpv4Start = node;
   m_nIpv4StartDepth = depth;
+  m_pJumps.reset(new (std::nothrow) uint64_t[size_t{2} << kJumpBits]);
+  m_pTexts.reset(new (std::nothrow) CachedText[size_t{1} << kCachedTextBits]);
+  if (!m_pJumps || !m_pTexts) {
+    ReleaseDatabase();
+    return false;
+  }
+  FillJumps(m_pJumps.get(), 0, kJumpBits);
+  FillJumps(m_pJumps.get() + (size_t{1} << kJumpBits), m_nIpv4Start, kIpv4JumpLevels);
   return true;
 }
 
@@ -233,12 +243,49 @@ bool CMmdbReader::Skip(const Section& s, uint64_t offset, int depth, uint64_t& n
     next = v.next;
     return true;
   }
+  return SkipItems(s, v, depth, next);
+}
+
+// The offset after the entries of a decoded map or array found at depth.
+bool CMmdbReader::SkipItems(const Section& s, const Value& v, int depth, uint64_t& next) const {
   uint64_t at = v.payload;
   const uint64_t items = v.type == kMap ? 2 * v.size : v.size;
   for (uint64_t i = 0; i < items; ++i)
     if (!Skip(s, at, depth + 1, at)) return false;
   next = at;
   return true;
+}
+
+// A map's key at offset, which is a string or points to one; at moves past it.
+bool CMmdbReader::Key(const Section& s, uint64_t& at, std::string_view& key) const {
+  Value v;
+  if (!Resolve(s, at, v) || v.type != kString) return false;
+  key = Text(v);
+  at = v.next;
+  return true;
+}
+
+// A map's value at offset read once for both uses: next is the offset after it as it stands,
+// as Skip gives it, and v the value it stands for, a pointer followed once as Resolve does (its
+// type 0 when the pointer leads to damage). False when the value cannot be passed over.
+bool CMmdbReader::Entry(const Section& s, uint64_t offset, int depth, Value& v, uint64_t& next) const {
+  if (depth > kMaxDepth || !Decode(s, offset, v)) return false;
+  if (v.type == kPointer) {
+    next = v.next;
+    if (!Decode(s, v.payload, v) || v.type == kPointer) {
+      v.type = 0;
+    } else if (v.type != kMap && v.type != kArray) {
+      v.next = next;
+    }
+    return true;
+  }
+  if (v.type == kMap || v.type == kArray) return SkipItems(s, v, depth, next);
+  next = v.next;
+  return true;
+}
+
+std::string_view CMmdbReader::Text(const Value& v) const {
+  return std::string_view(reinterpret_cast<const char*>(m_pContents.get() + v.payload), v.size);
 }
 
 bool CMmdbReader::Unsigned(const Section&, const Value& v, uint64_t& number) const {
@@ -339,24 +386,21 @@ std::optional<std::string> CMmdbReader::Render(uint64_t data) const {
 }
 
 // The Chinese name in a "names" map, else the English one; false when it holds neither.
-bool CMmdbReader::NameOf(const Section& s, uint64_t mapOffset, std::string_view& name) const {
-  Value map;
-  if (!Resolve(s, mapOffset, map) || map.type != kMap) return false;
+bool CMmdbReader::NameOf(const Section& s, const Value& map, std::string_view& name) const {
+  if (map.type != kMap) return false;
   std::string_view english;
   uint64_t at = map.payload;
   for (uint64_t i = 0; i < map.size; ++i) {
-    Value key, value;
-    if (!Resolve(s, at, key) || key.type != kString || !Skip(s, at, 1, at)) return false;
-    const std::string_view k(reinterpret_cast<const char*>(m_pContents.get() + key.payload), key.size);
-    if ((k == "zh-CN" || k == "en") && Resolve(s, at, value) && value.type == kString) {
-      const std::string_view text(reinterpret_cast<const char*>(m_pContents.get() + value.payload), value.size);
-      if (k == "zh-CN" && !text.empty()) {
-        name = text;
+    std::string_view k;
+    Value value;
+    if (!Key(s, at, k) || !Entry(s, at, 1, value, at)) return false;
+    if ((k == "zh-CN" || k == "en") && value.type == kString) {
+      if (k == "zh-CN" && value.size != 0) {
+        name = Text(value);
         return true;
       }
-      english = text;
+      english = Text(value);
     }
-    if (!Skip(s, at, 1, at)) return false;
   }
   name = english;
   return !english.empty();
@@ -375,47 +419,40 @@ void CMmdbReader::LocationInto(uint64_t data, std::string& location) const {
   Value root;
   if (!Resolve(s, s.begin + data, root) || root.type != kMap) return;
   std::string_view country, registered, countryCode, region, city;
-  auto text = [&](const Value& v) {
-    return std::string_view(reinterpret_cast<const char*>(m_pContents.get() + v.payload), v.size);
-  };
   // The names, or the code, of a map such as "country".
-  auto namesOf = [&](uint64_t mapOffset, std::string_view& name, std::string_view* code) {
-    Value map;
-    if (!Resolve(s, mapOffset, map) || map.type != kMap) return;
+  auto namesOf = [&](const Value& map, std::string_view& name, std::string_view* code) {
+    if (map.type != kMap) return;
     uint64_t at = map.payload;
     for (uint64_t i = 0; i < map.size; ++i) {
-      Value key, value;
-      if (!Resolve(s, at, key) || key.type != kString || !Skip(s, at, 1, at)) return;
-      const std::string_view k = text(key);
+      std::string_view k;
+      Value value;
+      if (!Key(s, at, k) || !Entry(s, at, 1, value, at)) return;
       if (k == "names") {
-        NameOf(s, at, name);
-      } else if (code != nullptr && k == "iso_code" && Resolve(s, at, value) && value.type == kString) {
-        *code = text(value);
+        NameOf(s, value, name);
+      } else if (code != nullptr && k == "iso_code" && value.type == kString) {
+        *code = Text(value);
       }
-      if (!Skip(s, at, 1, at)) return;
     }
   };
   uint64_t at = root.payload;
   for (uint64_t i = 0; i < root.size; ++i) {
-    Value key, value;
-    if (!Resolve(s, at, key) || key.type != kString || !Skip(s, at, 0, at)) return;
-    const std::string_view k = text(key);
+    std::string_view k;
+    Value value;
+    if (!Key(s, at, k) || !Entry(s, at, 0, value, at)) return;
     if (k == "country") {
-      namesOf(at, country, &countryCode);
+      namesOf(value, country, &countryCode);
     } else if (k == "registered_country") {
-      namesOf(at, registered, countryCode.empty() ? &countryCode : nullptr);
+      namesOf(value, registered, countryCode.empty() ? &countryCode : nullptr);
     } else if (k == "subdivisions") {
-      if (Resolve(s, at, value) && value.type == kArray && value.size > 0) namesOf(value.payload, region, nullptr);
+      Value first;
+      if (value.type == kArray && value.size > 0 && Resolve(s, value.payload, first)) namesOf(first, region, nullptr);
     } else if (k == "city" || k == "country_code" || k == "state1") {
-      if (Resolve(s, at, value)) {
-        if (value.type == kString) {
-          (k == "city" ? city : k == "state1" ? region : countryCode) = text(value);
-        } else if (k == "city") {
-          namesOf(at, city, nullptr);
-        }
+      if (value.type == kString) {
+        (k == "city" ? city : k == "state1" ? region : countryCode) = Text(value);
+      } else if (k == "city") {
+        namesOf(value, city, nullptr);
       }
     }
-    if (!Skip(s, at, 0, at)) return;
   }
   if (country.empty()) country = registered.empty() ? countryCode : registered;
   std::string_view previous;
@@ -425,6 +462,33 @@ void CMmdbReader::LocationInto(uint64_t data, std::string& location) const {
     location += part;
     previous = part;
   }
+}
+
+// The location text of a data offset from its slot when a lookup has read it before; otherwise
+// read, and kept when the slot is free. A slot holding another offset is left as it is.
+void CMmdbReader::CachedLocation(uint64_t data, std::string& location) const {
+  if (data >= UINT32_MAX - 2) {
+    LocationInto(data, location);
+    return;
+  }
+  const uint32_t key = static_cast<uint32_t>(data) + 2;
+  CachedText& slot = m_pTexts[(key * 2654435761u) >> (32 - kCachedTextBits)];
+  uint32_t seen = slot.key.load(std::memory_order_acquire);
+  if (seen == key && slot.length <= sizeof slot.text) {
+    location.clear();  // appending to the emptied text skips assign's check for overlap
+    location.append(slot.text, slot.length);
+    return;
+  }
+  LocationInto(data, location);
+  if (seen != 0 || !slot.key.compare_exchange_strong(seen, 1, std::memory_order_acquire, std::memory_order_relaxed))
+    return;
+  if (location.size() <= sizeof slot.text) {
+    slot.length = static_cast<uint32_t>(location.size());
+    std::memcpy(slot.text, location.data(), location.size());
+  } else {
+    slot.length = UINT32_MAX;
+  }
+  slot.key.store(key, std::memory_order_release);
 }
 
 // ---- The search tree ------------------------------------------------------
@@ -451,10 +515,41 @@ std::optional<CMmdbReader::Found> CMmdbReader::Finish(uint64_t record, int depth
   return Found{data, depth};
 }
 
-// Follows the first bits of the address (its bytes in network order) from node; the records are read in place, one shape per record size so that the loop holds no branch
-// on it.
+// Walks down from node for levels steps (kJumpBits at most), or to the record that ends a walk
+// sooner, and writes into each entry where the walk for its bits got to: the record and the steps
+// taken. One level at a time, so that the reads of a level do not wait on each other; the entry
+// that starts a subtree holds its node until the level below is read. At most 2^levels - 1 nodes
+// are read, whatever the records point to.
+void CMmdbReader::FillJumps(uint64_t* jumps, uint64_t node, int levels) const {
+  constexpr uint64_t kEntries = uint64_t{1} << kJumpBits;
+  constexpr uint64_t kUnset = uint64_t{0xFF} << 32;  // no walk starts at this entry
+  for (uint64_t i = 0; i < kEntries; ++i) jumps[i] = kUnset;
+  jumps[0] = node;
+  for (int depth = 0; depth < levels; ++depth) {
+    const uint64_t stride = kEntries >> depth;
+    for (uint64_t i = 0; i < kEntries; i += stride) {
+      const uint64_t entry = jumps[i];
+      const uint64_t at = entry & 0xFFFFFFFFu;
+      if (entry >> 32 != static_cast<uint64_t>(depth) || at >= m_meta.nodeCount) continue;
+      const uint64_t next = uint64_t(depth + 1) << 32;
+      jumps[i] = Record(at, 0) | next;
+      jumps[i + stride / 2] = Record(at, 1) | next;
+    }
+  }
+  // A walk that ended above the last level answers for every address under it.
+  for (uint64_t i = 0; i < kEntries;) {
+    const uint64_t end = i + (kEntries >> (jumps[i] >> 32));
+    for (uint64_t j = i + 1; j < end; ++j) jumps[j] = jumps[i];
+    i = end;
+  }
+}
+
+// Follows the first bits of the address (its bytes in network order, at least three) from the
+// start whose table jumps is, at startDepth in the tree: the table takes the first kJumpBits
+// steps at once, then the records are read in place, one shape per record size so that the loop
+// holds no branch on it.
 template <unsigned RecordSize>
-std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* address, int bits, uint64_t node,
+std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* address, int bits, const uint64_t* jumps,
                                                     int startDepth) const {
   const uint8_t* tree = m_pContents.get();
   const uint64_t nodes = m_meta.nodeCount;
@@ -471,7 +566,10 @@ std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* address, int 
       return uint64_t{p[0]} << 24 | uint64_t{p[1]} << 16 | uint64_t{p[2]} << 8 | p[3];
     }
   };
-  int i = 0;
+  const uint64_t entry =
+      jumps[(uint32_t{address[0]} << 16 | uint32_t{address[1]} << 8 | uint32_t{address[2]}) >> (24 - kJumpBits)];
+  uint64_t node = entry & 0xFFFFFFFFu;
+  int i = static_cast<int>(entry >> 32);
   for (; i < bits && node < nodes; ++i) node = step(node, (address[i >> 3] >> (7 - (i & 7))) & 1u);
   return Finish(node, startDepth + i);
 }
@@ -479,9 +577,9 @@ std::optional<CMmdbReader::Found> CMmdbReader::Walk(const uint8_t* address, int 
 std::optional<CMmdbReader::Found> CMmdbReader::Find(const ipdb::Ipv6Bytes& address) const {
   if (!m_bLoaded || m_meta.ipVersion != 6) return std::nullopt;
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(address.data(), 128, 0, 0);
-    case 28: return Walk<28>(address.data(), 128, 0, 0);
-    default: return Walk<32>(address.data(), 128, 0, 0);
+    case 24: return Walk<24>(address.data(), 128, m_pJumps.get(), 0);
+    case 28: return Walk<28>(address.data(), 128, m_pJumps.get(), 0);
+    default: return Walk<32>(address.data(), 128, m_pJumps.get(), 0);
   }
 }
 
@@ -490,10 +588,11 @@ std::optional<CMmdbReader::Found> CMmdbReader::FindV4(uint32_t ip) const {
   const uint8_t bytes[4] = {static_cast<uint8_t>(ip >> 24), static_cast<uint8_t>(ip >> 16),
                             static_cast<uint8_t>(ip >> 8), static_cast<uint8_t>(ip)};
   const int depth = m_meta.ipVersion == 6 ? m_nIpv4StartDepth : 96;
+  const uint64_t* jumps = m_pJumps.get() + (size_t{1} << kJumpBits);
   switch (m_meta.recordSize) {
-    case 24: return Walk<24>(bytes, 32, m_nIpv4Start, depth);
-    case 28: return Walk<28>(bytes, 32, m_nIpv4Start, depth);
-    default: return Walk<32>(bytes, 32, m_nIpv4Start, depth);
+    case 24: return Walk<24>(bytes, 32, jumps, depth);
+    case 28: return Walk<28>(bytes, 32, jumps, depth);
+    default: return Walk<32>(bytes, 32, jumps, depth);
   }
 }
 
@@ -510,9 +609,9 @@ bool CMmdbReader::LookupV4(uint32_t ip, std::string& text) const {
 }
 
 bool CMmdbReader::TextOf(const std::optional<Found>& found, std::string& text) const {
-  if (found) LocationInto(found->data, text);
+  if (found) CachedLocation(found->data, text);
   if (!text.empty()) return true;
-  text.assign(kUnknownText);
+  text.assign(kUnknownText, sizeof kUnknownText - 1);
   return false;
 }
 

@@ -1,6 +1,7 @@
 // CMmdbReader: the in-memory reader of MaxMind DB (.mmdb) location databases.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -85,19 +86,33 @@ class CMmdbReader {
     uint64_t end = 0;    // file offset just past the section
   };
   struct Value;
+  // A location text kept for a data offset; written once, by the lookup that takes the slot
+  // first, and read by any lookup after the release of its key.
+  struct CachedText {
+    std::atomic<uint32_t> key{0};  // 0: free; 1: being written; else the data offset + 2
+    uint32_t length = 0;           // UINT32_MAX when the text does not fit
+    char text[56];
+  };
+  static constexpr int kCachedTextBits = 9;  // 512 slots
 
   bool Adopt(std::unique_ptr<uint8_t[]> contents, size_t size);
   bool ReadMetadata(const Section& section);
+  void FillJumps(uint64_t* jumps, uint64_t node, int levels) const;
   template <unsigned RecordSize>
-  std::optional<Found> Walk(const uint8_t* address, int bits, uint64_t node, int startDepth) const;
+  std::optional<Found> Walk(const uint8_t* address, int bits, const uint64_t* jumps, int startDepth) const;
   bool TextOf(const std::optional<Found>& found, std::string& text) const;
   void LocationInto(uint64_t data, std::string& location) const;
+  void CachedLocation(uint64_t data, std::string& location) const;
   uint64_t Record(uint64_t node, int side) const;
   bool Decode(const Section& s, uint64_t offset, Value& v) const;
   bool Resolve(const Section& s, uint64_t offset, Value& v) const;
   bool Skip(const Section& s, uint64_t offset, int depth, uint64_t& next) const;
+  bool SkipItems(const Section& s, const Value& v, int depth, uint64_t& next) const;
+  bool Key(const Section& s, uint64_t& at, std::string_view& key) const;
+  bool Entry(const Section& s, uint64_t offset, int depth, Value& v, uint64_t& next) const;
+  std::string_view Text(const Value& v) const;
   bool Unsigned(const Section& s, const Value& v, uint64_t& number) const;
-  bool NameOf(const Section& s, uint64_t mapOffset, std::string_view& name) const;
+  bool NameOf(const Section& s, const Value& map, std::string_view& name) const;
   bool RenderValue(const Section& s, uint64_t offset, int depth, std::string& out) const;
   std::optional<Found> Finish(uint64_t record, int depth) const;
 
@@ -107,5 +122,15 @@ class CMmdbReader {
   Section m_data;
   uint64_t m_nIpv4Start = 0;  // the node the IPv4 addresses start from (::/96 in an IPv6 tree)
   int m_nIpv4StartDepth = 0;
+  // The first steps of every walk, taken at load: for each value of an address's next kJumpBits
+  // bits, the record reached (low 32 bits) and the steps it took (the high bits), from the root
+  // and from the IPv4 start. From the IPv4 start, where the tree is dense and each level costs the
+  // load more, only the first kIpv4JumpLevels steps are taken.
+  static constexpr int kJumpBits = 11;  // at most 24: the table is indexed by three bytes
+  static constexpr int kIpv4JumpLevels = 9;
+  std::unique_ptr<uint64_t[]> m_pJumps;  // 2 << kJumpBits entries: the root's, then the IPv4 start's
+  // The location texts lookups have read, by data offset: a country- or city-level file has far
+  // fewer records than a port list has addresses. Safe for lookups from several threads.
+  std::unique_ptr<CachedText[]> m_pTexts;
   bool m_bLoaded = false;
 };

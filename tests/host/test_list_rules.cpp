@@ -38,6 +38,53 @@ TEST(ListSort, TimesByTheirDigitGroupsTextByFoldedOrder) {
   EXPECT_GT(lists::CompareKeys(lists::Kind::Text, k(L"a"), k(L"b")), 0);
 }
 
+TEST(ListSort, AddressesIpv4ThenIpv6ByValueThenScopeOthersAfterByText) {
+  const std::vector<std::wstring> cells{
+      L"10.0.0.2",   L"*",          L"::1",      L"2001:db8::1", L"9.255.255.255", L"fe80::1%12",
+      L"fe80::1%3",  L"fe80::1",    L"",         L"::ffff:1.2.3.4", L"0.0.0.0",    L"::",
+      L"FE80::2",    L"1.2.3.4%1",  L"01.2.3.4", L"abc",         L"255.255.255.255", L"fe80::1%4294967296"};
+  EXPECT_EQ(Sorted(lists::Kind::Address, cells),
+            (std::vector<std::wstring>{L"0.0.0.0", L"9.255.255.255", L"10.0.0.2", L"255.255.255.255", L"::", L"::1",
+                                       L"::ffff:1.2.3.4", L"2001:db8::1", L"fe80::1", L"fe80::1%3", L"fe80::1%12",
+                                       L"FE80::2", L"*", L"01.2.3.4", L"1.2.3.4%1", L"abc", L"fe80::1%4294967296",
+                                       L""}));
+  // Descending reverses addresses and the others alike; the empty cell stays last.
+  EXPECT_EQ(Sorted(lists::Kind::Address, cells, true),
+            (std::vector<std::wstring>{L"fe80::1%4294967296", L"abc", L"1.2.3.4%1", L"01.2.3.4", L"*", L"FE80::2",
+                                       L"fe80::1%12", L"fe80::1%3", L"fe80::1", L"2001:db8::1", L"::ffff:1.2.3.4",
+                                       L"::1", L"::", L"255.255.255.255", L"10.0.0.2", L"9.255.255.255", L"0.0.0.0",
+                                       L""}));
+  EXPECT_EQ(Sorted(lists::Kind::Address, {L"", L"::1", L"", L"1.1.1.1"}, true),
+            (std::vector<std::wstring>{L"::1", L"1.1.1.1", L"", L""}));
+}
+
+TEST(ListSort, AddressFormsOfOneAddressCompareAlikeMalformedOnesAreText) {
+  auto k = [](const wchar_t* s) { return lists::MakeSortKey(lists::Kind::Address, s, nullptr); };
+  auto same = [&](const wchar_t* a, const wchar_t* b) { return lists::CompareKeys(lists::Kind::Address, k(a), k(b)) == 0; };
+  EXPECT_TRUE(same(L"::1", L"0:0::1"));
+  EXPECT_TRUE(same(L"::1", L"0:0:0:0:0:0:0:1"));
+  EXPECT_TRUE(same(L"2001:DB8::A", L"2001:0db8:0:0::000a"));
+  EXPECT_TRUE(same(L"::ffff:1.2.3.4", L"::FFFF:102:304"));
+  EXPECT_TRUE(same(L"fe80::1", L"fe80::1%0"));
+  EXPECT_TRUE(same(L"fe80::1%7", L"FE80:0::1%007"));
+  EXPECT_FALSE(same(L"fe80::1%7", L"fe80::1%8"));
+  EXPECT_FALSE(same(L"1.2.3.4", L"::1.2.3.4"));  // IPv4 and an IPv6 address that carries it
+  EXPECT_FALSE(same(L"::1", L"::2"));
+  EXPECT_LT(lists::CompareKeys(lists::Kind::Address, k(L"255.255.255.255"), k(L"::")), 0);
+  EXPECT_LT(lists::CompareKeys(lists::Kind::Address, k(L"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295"), k(L"*")), 0);
+  // Not addresses: each sorts after "::" as text does.
+  for (const wchar_t* text : {L"1.2.3", L"1.2.3.4.5", L"256.1.1.1", L"1.2.3.04", L" 1.2.3.4", L"1.2.3.4 ", L"１.２.３.４",
+                              L"1:2:3:4:5:6:7:8:9", L"::1::", L"1::2::3", L":1", L"1:", L"12345::", L"g::1", L"fe80::1%",
+                              L"fe80::1%x", L"fe80::1%1%2", L"%1", L"[::1]", L"::1/128", L"0x1.2.3.4"}) {
+    EXPECT_GT(lists::CompareKeys(lists::Kind::Address, k(text), k(L"::")), 0) << text;
+    EXPECT_FALSE(k(text).text.empty()) << text;
+  }
+  const std::wstring withNul(L"::1\0", 4);  // a NUL after an address: the whole cell is no address
+  EXPECT_GT(lists::CompareKeys(lists::Kind::Address, lists::MakeSortKey(lists::Kind::Address, withNul, nullptr),
+                               k(L"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295")),
+            0);
+}
+
 TEST(ListFind, MatchesAnyCellIgnoringCaseAndFullWidthForms) {
   const std::vector<std::wstring> row{L"12", L"Notepad.EXE", L"C:\\Windows\\记事本"};
   for (const wchar_t* needle : {L"notepad", L"ＮＯＴＥ", L"ｅｘｅ", L"记事", L"", L"c:\\win"})
