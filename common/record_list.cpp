@@ -501,6 +501,18 @@ bool RecordList::OnNotify(NMHDR* nm, LRESULT& result) {
       }
       return true;
     }
+    case LVN_GETINFOTIPW: {  // a check that gave up, or a signature found invalid: why
+      auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(nm);
+      result = 0;
+      const Record* r = RecordAt(tip->iItem);
+      const SignatureVerdict* v = r && m_signColumn >= 0 ? VerdictOf(*r) : nullptr;
+      if (!v || v->reason.empty() || !tip->pszText || tip->cchTextMax <= 0) return false;
+      const std::wstring text = SignatureCellText(*v) + L"：" + v->reason;
+      const size_t n = std::min(text.size(), static_cast<size_t>(tip->cchTextMax - 1));
+      text.copy(tip->pszText, n);
+      tip->pszText[n] = L'\0';
+      return true;
+    }
     case LVN_ODCACHEHINT:
       result = 0;
       return true;
@@ -622,6 +634,7 @@ void RecordList::SetSignatureColumn(int pathColumn) {
   c.pszText = const_cast<wchar_t*>(L"签名");
   c.iSubItem = m_signColumn;
   ::SendMessageW(m_list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(m_signColumn), reinterpret_cast<LPARAM>(&c));
+  ::SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);  // the reasons
   // The sort order kept from the last run may name the new column.
   const DWORD column = ReadSetting((m_name + L"SortColumn").c_str(), 0xFFFFFFFF);
   if (static_cast<int>(column) == m_signColumn) {

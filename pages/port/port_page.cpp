@@ -136,9 +136,9 @@ void CPortPage::SetupLists() {
                 {L"协议", LVCFMT_CENTER, 40, K::Text},
                 {L"PID", LVCFMT_LEFT, 45, K::Number},
                 {L"状态", LVCFMT_LEFT, 80, K::Text},
-                {L"本机IP", LVCFMT_CENTER, 110, K::Time},  // by the address's number groups in turn
+                {L"本机IP", LVCFMT_CENTER, 110, K::Address},
                 {L"本机端口", LVCFMT_CENTER, 63, K::Number},
-                {L"远程IP", LVCFMT_CENTER, 110, K::Time},
+                {L"远程IP", LVCFMT_CENTER, 110, K::Address},
                 {L"远程端口", LVCFMT_CENTER, 63, K::Number},
                 {L"地理位置", LVCFMT_LEFT, 180, K::Text},
                 {L"路径", LVCFMT_LEFT, 450, K::Text}},

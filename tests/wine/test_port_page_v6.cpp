@@ -197,6 +197,20 @@ TEST_F(PortPageV6, ListsIpv6LoopbackSocketsAfterTheIpv4RowsWithTheirCellsAndComm
     while (rank < 4 && protocol != order[rank]) ++rank;
     ASSERT_LT(rank, 4) << "row " << i << " (" << ui::ToUtf8(protocol) << ") is out of order";
   }
+  // Sorted by the remote address: every IPv4 row before the IPv6 ones, "::" before "::1", the
+  // rows without a remote address last; the listed order is back after a third click.
+  Page().Records().SortBy(port::kColRemoteIp, false);
+  int lastKind = 0;  // 1: IPv4, 2: "::", 3: "::1", 4: empty
+  for (int i = 0, n = list.GetItemCount(); i < n; ++i) {
+    const std::wstring ip = list.GetItemText(i, port::kColRemoteIp);
+    const int kind = ip.empty() ? 4 : ip == L"::" ? 2 : ip == L"::1" ? 3 : ip.find(L':') == std::wstring::npos ? 1 : 0;
+    if (kind == 0) continue;  // another IPv6 address of the prefix
+    EXPECT_LE(lastKind, kind) << "row " << i << ": " << ui::ToUtf8(ip);
+    lastKind = kind;
+  }
+  EXPECT_EQ(lastKind, 4);
+  Page().Records().SortBy(-1, false);
+
   // The row menu's commands take the record of an IPv6 row as of any other.
   const int udp = Endpoint(L"UDPv6", s.udpPort, L"");
   ASSERT_GE(udp, 0);

@@ -346,3 +346,39 @@ TEST(StartupRecords, HashCommandsUseTheRowsFile) {
   EXPECT_NE(std::find(menu.items.begin(), menu.items.end(), IDM_VIRUSTOTAL), menu.items.end());
   EXPECT_EQ(wt::ClipboardText(), L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
+
+// A check that gave up shows "无法检查" and tells why in the row's tip; a row with a verdict but no
+// reason (an unsigned program) keeps the list's own tip.
+TEST(StartupRecords, AGivenUpCheckTellsWhyInTheRowsTip) {
+  wt::TempDir dir;
+  const std::wstring stalled = dir.path() + L"rec-stalled.exe", plain = wt::CopyChild(dir, L"rec-plain.exe");
+  ASSERT_TRUE(wt::WriteText(stalled, "MZ") && !plain.empty());
+  common::SetSignatureVerdictHook([](const std::wstring& path) -> std::optional<common::SignatureVerdict> {
+    if (path.find(L"rec-stalled") == std::wstring::npos) return std::nullopt;
+    common::SignatureVerdict v;
+    v.state = common::SignatureState::Unchecked;
+    v.reason = L"检查超时";
+    return v;
+  });
+  struct Unhook {
+    ~Unhook() { common::SetSignatureVerdictHook(nullptr); }
+  } unhook;
+  RunValue a(L"WardletR Tip Stalled", wt::Quoted(stalled)), b(L"WardletR Tip Plain", wt::Quoted(plain));
+  StartupTab t;
+  ASSERT_TRUE(t.rows.WaitForVerdicts(30000));
+  const int row = t.Row(L"WardletR Tip Stalled");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(t.list.GetItemText(row, kSignerColumn), L"无法检查");
+  auto tip = [&](int r) {
+    wchar_t text[256] = L"list's own";
+    NMLVGETINFOTIPW nm{};
+    nm.hdr = {t.list.GetSafeHwnd(), IDC_AUTORUN_LIST, static_cast<UINT>(LVN_GETINFOTIPW)};
+    nm.pszText = text;
+    nm.cchTextMax = 256;
+    nm.iItem = r;
+    t.page.SendMessage(WM_NOTIFY, IDC_AUTORUN_LIST, reinterpret_cast<LPARAM>(&nm));
+    return std::wstring(text);
+  };
+  EXPECT_EQ(tip(row), L"无法检查：检查超时");
+  EXPECT_EQ(tip(t.Row(L"WardletR Tip Plain")), L"list's own");
+}
