@@ -140,6 +140,12 @@ bool CLocationBook::LoadFamily(Family family, const std::filesystem::path& folde
     Slot loaded;
     loaded.kind = KindOfName(name);
     loaded.name = name;
+    std::error_code error;
+    loaded.size = std::filesystem::file_size(path, error);
+    if (!error) loaded.written = std::filesystem::last_write_time(path, error);
+    if (!error && slot.kind == loaded.kind && slot.name == name && slot.size == loaded.size &&
+        slot.written == loaded.written)
+      return true;
     bool ok = false;
     switch (loaded.kind) {
       case DbKind::kQqwry:

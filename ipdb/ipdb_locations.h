@@ -55,8 +55,9 @@ class CLocationBook {
   // Loads, for each family, the chosen file (a name in folder; empty for none) when it serves
   // that family and loads, else the first that loads of: QQwry.dat (IPv4) or ipv6wry.db (IPv6),
   // then the .mmdb files. When no candidate file exists the family keeps what it had; when files
-  // exist but none loads, the family is left without a database. Returns whether an IPv4 database
-  // was loaded now.
+  // exist but none loads, the family is left without a database. A file that has kept its size and
+  // time of writing since it was loaded is kept as loaded, not read again. Returns whether an IPv4
+  // database is in use from this folder now.
   bool Load(const std::filesystem::path& folder, const std::filesystem::path& v4Choice,
             const std::filesystem::path& v6Choice);
 
@@ -78,6 +79,9 @@ class CLocationBook {
     std::shared_ptr<CIpLocationDb> qqwry;
     std::shared_ptr<CIpv6WryDb> v6wry;
     std::shared_ptr<CMmdbReader> mmdb;
+    // The file as it was loaded: an unchanged file is not read again.
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written{};
   };
   bool LoadFamily(Family family, const std::filesystem::path& folder, const std::filesystem::path& choice,
                   const std::vector<std::filesystem::path>& files, Slot& slot);

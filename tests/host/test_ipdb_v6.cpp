@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -464,6 +465,29 @@ TEST_F(LocationBookTest, DefaultsChoicesAndFilesThatGoAway) {
   EXPECT_FALSE(m_book.Load(m_dir, "", ""));
   EXPECT_EQ(m_book.Source(Family::kIpv6), "");
   EXPECT_EQ(m_book.LookupV6(v6), Location{});
+}
+
+// A refresh loads the databases again: a file that kept its size and time of writing is kept as
+// loaded; one written since, or of another size, is read again.
+TEST_F(LocationBookTest, AFileIsReadAgainOnlyWhenItChanged) {
+  using ipdb::Location;
+  const uint32_t ip = 0x01000001;
+  const std::filesystem::path file = m_dir / "a.mmdb";
+  Write("a.mmdb", Mmdb(4, "A"));
+  ASSERT_TRUE(m_book.Load(m_dir, "", ""));
+  const auto written = std::filesystem::last_write_time(file);
+  Write("a.mmdb", Mmdb(4, "C"));  // the same size
+  ASSERT_EQ(Mmdb(4, "A").size(), Mmdb(4, "C").size());
+  std::filesystem::last_write_time(file, written);
+  EXPECT_TRUE(m_book.Load(m_dir, "", ""));
+  EXPECT_EQ(m_book.LookupV4(ip), (Location{"A", false}));  // not read again
+  std::filesystem::last_write_time(file, written + std::chrono::seconds(2));
+  EXPECT_TRUE(m_book.Load(m_dir, "", ""));
+  EXPECT_EQ(m_book.LookupV4(ip), (Location{"C", false}));
+  Write("a.mmdb", Mmdb(4, "DD"));
+  std::filesystem::last_write_time(file, written + std::chrono::seconds(2));
+  EXPECT_TRUE(m_book.Load(m_dir, "", ""));
+  EXPECT_EQ(m_book.LookupV4(ip), (Location{"DD", false}));
 }
 
 TEST_F(LocationBookTest, EachFileTellsItsFamiliesAndDate) {
