@@ -707,16 +707,19 @@ SignatureVerdict RecordList::VerdictAt(int row) const {
 // so this costs no file access here.
 void RecordList::RequestSignatures() {
   if (m_signColumn < 0 || !m_list) return;
-  CSignatureChecker& checker = SharedSignatureChecker();
   std::set<std::wstring> asked;
+  std::vector<std::wstring> paths, keys;
   for (const Entry& e : m_entries) {
     const std::wstring& path = PathOf(*e.rec, m_pathColumn);
     if (path.empty()) continue;
     std::wstring folded = FoldPathForCache(path);
     if (!asked.insert(folded).second) continue;
-    const SignatureVerdict v = checker.Request(path, m_list, VerdictMessage());
-    if (v.state != SignatureState::Pending) m_verdicts[folded] = v;
+    paths.push_back(path);
+    keys.push_back(std::move(folded));
   }
+  const std::vector<SignatureVerdict> known = SharedSignatureChecker().RequestMany(paths, m_list, VerdictMessage());
+  for (size_t i = 0; i < known.size(); ++i)
+    if (known[i].state != SignatureState::Pending) m_verdicts[keys[i]] = known[i];
   m_hideMicrosoft = !m_everything && HideMicrosoftSigned();
 }
 
@@ -741,10 +744,18 @@ bool RecordList::WaitForVerdicts(DWORD timeoutMs) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
-    const bool pending = std::any_of(m_entries.begin(), m_entries.end(), [this](const Entry& e) {
-      return !PathOf(*e.rec, m_pathColumn).empty() && !VerdictOf(*e.rec);
-    });
-    if (!pending) return true;
+    // The rows are looked over only once the checker has nothing left to do and its last
+    // verdicts have been taken.
+    if (!SharedSignatureChecker().Busy()) {
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      const bool pending = std::any_of(m_entries.begin(), m_entries.end(), [this](const Entry& e) {
+        return !PathOf(*e.rec, m_pathColumn).empty() && !VerdictOf(*e.rec);
+      });
+      if (!pending) return true;
+    }
     if (::GetTickCount() - start > timeoutMs) return false;
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }

@@ -66,6 +66,8 @@ class CSignatureChecker {
   // The cached verdict (Pending when there is none yet); queues a check or a re-validation.
   // notify may be null: the verdict is then only cached.
   SignatureVerdict Request(const std::wstring& path, HWND notify, UINT message);
+  // The same for many paths at once (one lock, one wake-up of the workers): a list's refresh.
+  std::vector<SignatureVerdict> RequestMany(const std::vector<std::wstring>& paths, HWND notify, UINT message);
   // The verdicts that became ready for notify since its last call: (path as requested, verdict).
   std::vector<std::pair<std::wstring, SignatureVerdict>> TakeReady(HWND notify);
   // Stops notifying the window (a page going away).
@@ -76,6 +78,8 @@ class CSignatureChecker {
   unsigned long ChecksRun() const;
   // Waits until no check is queued or running, up to timeoutMs; true when idle.
   bool WaitIdle(DWORD timeoutMs) const;
+  // Whether a check is queued or running now.
+  bool Busy() const;
 
   struct State;
 

@@ -15,6 +15,7 @@ namespace common {
 namespace {
 struct Stamp {
   bool known = false;
+  bool missing = false;  // known not to be there: still missing, it need not be checked again
   unsigned long long size = 0, written = 0;
   bool operator==(const Stamp&) const = default;
 };
@@ -24,7 +25,11 @@ Stamp StampOf(const std::wstring& path) {
   Stamp s;
   if (RefusePath(path) != PathRefusal::None) return s;
   WIN32_FILE_ATTRIBUTE_DATA a{};
-  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return s;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) {
+    const DWORD error = ::GetLastError();
+    s.known = s.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return s;
+  }
   s.known = true;
   s.size = (static_cast<unsigned long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
   s.written = (static_cast<unsigned long long>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
@@ -226,21 +231,32 @@ CSignatureChecker::~CSignatureChecker() {
 }
 
 SignatureVerdict CSignatureChecker::Request(const std::wstring& path, HWND notify, UINT message) {
-  const std::wstring key = FoldPathForCache(path);
+  return RequestMany({path}, notify, message).front();
+}
+
+std::vector<SignatureVerdict> CSignatureChecker::RequestMany(const std::vector<std::wstring>& paths, HWND notify,
+                                                             UINT message) {
+  std::vector<std::wstring> keys;
+  keys.reserve(paths.size());
+  for (const std::wstring& path : paths) keys.push_back(FoldPathForCache(path));
+  std::vector<SignatureVerdict> verdicts;
+  verdicts.reserve(paths.size());
+  bool queued = false;
   std::lock_guard<std::mutex> guard(m_state->lock);
-  State::Entry& e = m_state->cache[key];
-  if (e.path.empty()) e.path = path;
-  if (notify) {
-    e.watchers.insert(notify);
-    State::Waiter& w = m_state->waiters[notify];
-    w.message = message;
+  if (notify) m_state->waiters[notify].message = message;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    State::Entry& e = m_state->cache[keys[i]];
+    if (e.path.empty()) e.path = paths[i];
+    if (notify) e.watchers.insert(notify);
+    if (!e.queued && !e.running) {
+      e.queued = true;
+      m_state->queue.push_back(keys[i]);
+      queued = true;
+    }
+    verdicts.push_back(e.verdict);
   }
-  if (!e.queued && !e.running) {
-    e.queued = true;
-    m_state->queue.push_back(key);
-    m_state->changed.notify_all();
-  }
-  return e.verdict;
+  if (queued) m_state->changed.notify_all();
+  return verdicts;
 }
 
 std::vector<std::pair<std::wstring, SignatureVerdict>> CSignatureChecker::TakeReady(HWND notify) {
@@ -267,6 +283,11 @@ std::optional<SignatureVerdict> CSignatureChecker::Cached(const std::wstring& pa
 unsigned long CSignatureChecker::ChecksRun() const {
   std::lock_guard<std::mutex> guard(m_state->lock);
   return m_state->checksRun;
+}
+
+bool CSignatureChecker::Busy() const {
+  std::lock_guard<std::mutex> guard(m_state->lock);
+  return m_state->Busy();
 }
 
 bool CSignatureChecker::WaitIdle(DWORD timeoutMs) const {

@@ -16,19 +16,6 @@ namespace {
 
 using Tab = wt::ProcessTab;
 
-// Settings of these tests (sort order, selected row, watch) live in a key of their own.
-struct OwnSettings {
-  std::wstring key = L"Software\\WardletTests\\proc-" + std::to_wstring(::GetCurrentProcessId());
-  OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(key);
-  }
-  ~OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(L"Software\\WardletTests\\" + std::to_wstring(::GetCurrentProcessId()));
-  }
-};
-
 bool Running(const wt::Child& child) { return ::WaitForSingleObject(child.pi.hProcess, 0) == WAIT_TIMEOUT; }
 DWORD EndedCode(const wt::Child& child) {
   DWORD code = STILL_ACTIVE;
@@ -66,7 +53,7 @@ class ProcessRecordsTest : public ::testing::Test {
     return pids;
   }
 
-  OwnSettings settings;
+  wt::OwnSettings settings{L"proc"};
   std::unique_ptr<Tab> tab;
 };
 

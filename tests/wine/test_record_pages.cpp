@@ -27,20 +27,6 @@ std::vector<BYTE> Sz(const std::wstring& s) {
   return std::vector<BYTE>(p, p + (s.size() + 1) * sizeof(wchar_t));
 }
 
-// Settings of these tests live in a key of their own, emptied before and after each, so a sort
-// order chosen here reaches no other test.
-struct OwnSettings {
-  std::wstring key = L"Software\\WardletTests\\records-" + std::to_wstring(::GetCurrentProcessId());
-  OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(key);
-  }
-  ~OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(L"Software\\WardletTests\\" + std::to_wstring(::GetCurrentProcessId()));
-  }
-};
-
 // A user Run value written for one test.
 struct RunValue {
   rt::TestValue value;
@@ -53,7 +39,7 @@ bool ValueThere(const std::wstring& name) {
 }
 
 struct StartupTab {
-  OwnSettings settings;
+  wt::OwnSettings settings{L"records"};
   wt::MainDialog main;
   CAutorunPage& page = main.dlg().m_autorunPage;
   const ui::CListCtrl& list = page.List();
@@ -89,20 +75,6 @@ struct StartupTab {
     return cd.clrText;
   }
 };
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-  const ULONGLONG end = ::GetTickCount64() + ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(10);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -203,7 +175,7 @@ TEST(StartupRecords, AValueDeletedOrReplacedSinceTheListingIsRefused) {
 
 // The find box narrows the service list to the rows holding its text; clearing it brings all back.
 TEST(ServiceRecords, FindNarrowsTheList) {
-  OwnSettings settings;
+  wt::OwnSettings settings{L"records"};
   wt::MainDialog main;
   main.SelectTab(2);
   common::RecordList& rows = main.dlg().m_servicePage.Records();
@@ -237,7 +209,7 @@ TEST(ServiceRecords, AServiceGoneSinceTheListingIsRefused) {
                                           wt::Quoted(wt::ExeDir() + L"wardlet_test_service.exe").c_str(), nullptr,
                                           nullptr, nullptr, L"LocalSystem", nullptr));
   ASSERT_TRUE(svc);
-  OwnSettings settings;
+  wt::OwnSettings settings{L"records"};
   wt::MainDialog main;
   main.SelectTab(2);
   CServicePage& page = main.dlg().m_servicePage;
@@ -287,10 +259,10 @@ TEST(StartupRecords, SignerColumnShowsVerdictsAndHidesMicrosoftSignedRows) {
     const int row = t.Row(name);
     return row < 0 ? std::wstring(L"<no row>") : t.list.GetItemText(row, kSignerColumn);
   };
-  EXPECT_TRUE(PumpUntil([&] { return cell(L"WardletR Sig Signed") == L"Wardlet Test Signer"; }, 30000))
+  EXPECT_TRUE(wt::PumpUntil([&] { return cell(L"WardletR Sig Signed") == L"Wardlet Test Signer"; }, 30000))
       << std::string(cell(L"WardletR Sig Signed").begin(), cell(L"WardletR Sig Signed").end());
-  EXPECT_TRUE(PumpUntil([&] { return cell(L"WardletR Sig Unsigned") == L"未签名"; }, 30000));
-  EXPECT_TRUE(PumpUntil([&] { return !cell(L"WardletR Sig Microsoft").empty(); }, 30000));
+  EXPECT_TRUE(wt::PumpUntil([&] { return cell(L"WardletR Sig Unsigned") == L"未签名"; }, 30000));
+  EXPECT_TRUE(wt::PumpUntil([&] { return !cell(L"WardletR Sig Microsoft").empty(); }, 30000));
   const COLORREF warning =
       RGB(common::kSignatureWarningText.r, common::kSignatureWarningText.g, common::kSignatureWarningText.b);
   EXPECT_EQ(t.DrawnTextColour(t.Row(L"WardletR Sig Unsigned")), warning);

@@ -91,20 +91,6 @@ struct Listener {
   }
 };
 
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-  const ULONGLONG end = ::GetTickCount64() + ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(10);
-  }
-  return true;
-}
-
 // Holds checks of paths containing "stall" until released.
 struct Staller {
   ui::CHandle release{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -323,6 +309,18 @@ TEST(SignatureChecker, ChecksEachDistinctFileOnceAndTellsTheWindowOnce) {
   EXPECT_EQ(window.Pump(), 1);
   EXPECT_EQ(checker.TakeReady(window.hwnd).size(), 1u);  // b's verdict is what it was: no news
 
+  // A missing file still missing is not checked again; once there, it is, and the window told.
+  checker.RequestMany({d, d}, window.hwnd, Listener::kMessage);
+  ASSERT_TRUE(checker.WaitIdle(30000));
+  EXPECT_EQ(checker.ChecksRun(), 6u);
+  ASSERT_TRUE(::CopyFileW(Fixture(L"signed.exe").c_str(), d.c_str(), FALSE));
+  EXPECT_EQ(checker.RequestMany({d}, window.hwnd, Listener::kMessage)[0].state, common::SignatureState::Missing);
+  ASSERT_TRUE(checker.WaitIdle(30000));
+  EXPECT_EQ(checker.ChecksRun(), 7u);
+  EXPECT_EQ(checker.Cached(d)->state, common::SignatureState::Signed);
+  EXPECT_EQ(window.Pump(), 1);
+  EXPECT_EQ(checker.TakeReady(window.hwnd).size(), 1u);
+
   // A window that went away is no longer told.
   checker.Forget(window.hwnd);
   ASSERT_TRUE(wt::WriteText(c, "changed"));
@@ -371,11 +369,11 @@ TEST(ModuleList, SignerColumnFillsAsChecksFinishAndTheHashCommandsUseTheRowsFile
   ASSERT_EQ(t.modules.GetColumnCount(), 4);
   ASSERT_TRUE(wt::SamePath(t.modules.GetItemText(0, 2), exe));
   // The cells fill as the checks finish, through the page's message loop.
-  EXPECT_TRUE(PumpUntil([&] { return t.modules.GetItemText(0, 3) == L"Wardlet Test Signer"; }, 30000))
+  EXPECT_TRUE(wt::PumpUntil([&] { return t.modules.GetItemText(0, 3) == L"Wardlet Test Signer"; }, 30000))
       << std::string(t.modules.GetItemText(0, 3).begin(), t.modules.GetItemText(0, 3).end());
   EXPECT_EQ(common::RowSignature(t.modules, 0).state, common::SignatureState::Signed);
   // Wine's own libraries carry no signature: every other row reads "未签名" and is coloured.
-  EXPECT_TRUE(PumpUntil([&] {
+  EXPECT_TRUE(wt::PumpUntil([&] {
     for (int i = 1, n = t.modules.GetItemCount(); i < n; ++i)
       if (t.modules.GetItemText(i, 3).empty()) return false;
     return true;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/settings.h"
 #include "ui/handle.h"
 #include "ui/text.h"
 
@@ -152,6 +153,30 @@ std::vector<std::wstring> TempNamesIn(const std::wstring& dir) {
   if (h != INVALID_HANDLE_VALUE) ::FindClose(h);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+OwnSettings::OwnSettings(const std::wstring& name)
+    : key(L"Software\\WardletTests\\" + name + L"-" + std::to_wstring(::GetCurrentProcessId())) {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  common::SetSettingsKey(key);
+}
+OwnSettings::~OwnSettings() {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  common::SetSettingsKey(L"Software\\WardletTests\\" + std::to_wstring(::GetCurrentProcessId()));
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+  const ULONGLONG end = ::GetTickCount64() + ms;
+  while (!done()) {
+    if (::GetTickCount64() > end) return false;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(10);
+  }
+  return true;
 }
 
 }  // namespace wt

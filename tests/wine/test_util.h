@@ -272,4 +272,17 @@ std::string ReadText(const std::wstring& path);                      // "(missin
 // Sorted names in dir that start with "Morvane" (the temporary names of force deletion).
 std::vector<std::wstring> TempNamesIn(const std::wstring& dir);
 
+// Settings of one test file's tests live in a key of their own (name), emptied before and after
+// each test, so a sort order or choice made there reaches no other test.
+struct OwnSettings {
+  std::wstring key;
+  explicit OwnSettings(const std::wstring& name);
+  ~OwnSettings();
+  OwnSettings(const OwnSettings&) = delete;
+  OwnSettings& operator=(const OwnSettings&) = delete;
+};
+
+// Handles messages until done() holds, at most ms; false on timeout.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms);
+
 }  // namespace wt

@@ -52,19 +52,6 @@ void Press(HWND target, UINT vk, bool ctrl = false, bool shift = false, UINT mes
   ::SetKeyboardState(saved);
 }
 
-// Settings of these tests live in a key of their own, emptied before and after each.
-struct OwnSettings {
-  std::wstring key = L"Software\\WardletTests\\list-" + std::to_wstring(::GetCurrentProcessId());
-  OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(key);
-  }
-  ~OwnSettings() {
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-    common::SetSettingsKey(L"Software\\WardletTests\\" + std::to_wstring(::GetCurrentProcessId()));
-  }
-};
-
 class WindowListTest : public ::testing::Test {
  protected:
   WindowListTest() { Open(); }
@@ -106,7 +93,7 @@ class WindowListTest : public ::testing::Test {
     return rec ? rec->hwnd : nullptr;
   }
 
-  OwnSettings settings;
+  wt::OwnSettings settings{L"list"};
   std::unique_ptr<wt::MainDialog> main;
 };
 
