@@ -738,15 +738,18 @@ void RecordList::OnVerdicts() {
 bool RecordList::WaitForVerdicts(DWORD timeoutMs) {
   if (m_signColumn < 0) return true;
   const DWORD start = ::GetTickCount();
+  DWORD lastLook = start;
   for (;;) {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
-    // The rows are looked over only once the checker has nothing left to do and its last
-    // verdicts have been taken.
-    if (!SharedSignatureChecker().Busy()) {
+    // The rows are looked over when the checker has nothing left to do (its last verdicts taken)
+    // and now and then meanwhile: cached verdicts may answer every row while re-validations run.
+    const DWORD now = ::GetTickCount();
+    if (!SharedSignatureChecker().Busy() || now - lastLook >= 250) {
+      lastLook = now;
       while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);

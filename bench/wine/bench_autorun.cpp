@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/wine/bench_load.h"
 #include "bench/wine/bench_util.h"
 #include "common/registry.h"
 #include "pages/autorun/autorun_rules.h"
@@ -138,43 +139,6 @@ struct BenchTasks {
   }
 };
 
-size_t ReadKeyFloor(HKEY root, const wchar_t* name, REGSAM view, int depth) {
-  ui::CRegKey key;
-  if (::RegOpenKeyExW(root, name, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return 0;
-  size_t work = common::Values(key.get()).size();
-  if (depth > 0)
-    for (const std::wstring& sub : common::SubkeyNames(key.get())) work += ReadKeyFloor(key.get(), sub.c_str(), view, 0);
-  return work;
-}
-
-// The bare reads: every key of every location in both views (the subkeys' values where the
-// page reads them), the Startup folders' names, and the scheduled tasks with their actions.
-size_t FloorPass() {
-  size_t work = 0;
-  for (REGSAM view : common::kRegistryViews) {
-    for (const autorun::RunKey& k : autorun::RunKeys())
-      work += ReadKeyFloor(common::RootKey(k.root), k.key, view, 0);
-    for (const autorun::Location& loc : autorun::OtherLocations()) {
-      const bool subkeys = loc.kind == autorun::LocationKind::SubkeyValues ||
-                           loc.kind == autorun::LocationKind::SubkeyNamedValues;
-      work += ReadKeyFloor(common::RootKey(loc.root), loc.key, view, subkeys ? 1 : 0);
-    }
-  }
-  for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
-    wchar_t folder[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) continue;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = ::FindFirstFileW((std::wstring(folder) + L"\\*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do ++work;
-    while (::FindNextFileW(find, &fd));
-    ::FindClose(find);
-  }
-  std::vector<autorun::ScheduledTask> tasks;
-  autorun::SystemTaskSource().list(tasks);
-  return work + tasks.size();
-}
-
 }  // namespace
 
 int main() {
@@ -187,10 +151,10 @@ int main() {
 
   CAutorunPage& page = dlg->m_autorunPage;
   page.RefreshAutorunListNow();  // warm-up
-  FloorPass();
+  bench::StartupFloorPass();
   const int runs = 5;
   size_t sink = 0;
-  const bench::Turns t = bench::InTurns(runs, [&] { page.RefreshAutorunListNow(); }, [&] { sink += FloorPass(); });
+  const bench::Turns t = bench::InTurns(runs, [&] { page.RefreshAutorunListNow(); }, [&] { sink += bench::StartupFloorPass(); });
   const int rows = page.List().GetItemCount();
 
   std::printf("startup list refresh against the bare reads of every location (%d runs)\n", runs);

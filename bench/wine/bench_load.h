@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cwchar>
@@ -14,7 +15,9 @@
 
 #include "bench/wine/bench_sockets.h"
 #include "bench/wine/bench_util.h"
+#include "common/registry.h"
 #include "pages/autorun/autorun_rules.h"
+#include "pages/autorun/autorun_sources.h"
 #include "pages/ifeo/ifeo_rules.h"
 #include "pages/port/port_rules.h"
 #include "pages/process/process_info.h"
@@ -218,28 +221,41 @@ inline size_t ServiceFloorPass() {
   return work + count;
 }
 
-// Startup values: one walk of names and data over each distinct Run-type key (the current
-// user's keys are one key in both views, the local machine's are two).
+inline size_t ReadKeyFloor(HKEY root, const wchar_t* name, REGSAM view, int depth) {
+  ui::CRegKey key;
+  if (::RegOpenKeyExW(root, name, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return 0;
+  size_t work = common::Values(key.get()).size();
+  if (depth > 0)
+    for (const std::wstring& sub : common::SubkeyNames(key.get())) work += ReadKeyFloor(key.get(), sub.c_str(), view, 0);
+  return work;
+}
+
+// Startup items: the bare reads of every key of every location in both views (the subkeys' values where the
+// page reads them), the Startup folders' names, and the scheduled tasks with their actions.
 inline size_t StartupFloorPass() {
   size_t work = 0;
-  std::vector<wchar_t> name(16384);
-  std::vector<BYTE> data(64 * 1024);
-  for (const autorun::RunKey& k : autorun::RunKeys()) {
-    const bool machine = k.root == common::RegRoot::LocalMachine;
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-      if (!machine && view == KEY_WOW64_32KEY) continue;
-      ui::CRegKey key;
-      if (::RegOpenKeyExW(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, k.key, 0, KEY_READ | view, key.put()) !=
-          ERROR_SUCCESS)
-        continue;
-      for (DWORD i = 0;; ++i) {
-        DWORD n = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueW(key.get(), i, name.data(), &n, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
-        work += n + size;
-      }
+  for (REGSAM view : common::kRegistryViews) {
+    for (const autorun::RunKey& k : autorun::RunKeys())
+      work += ReadKeyFloor(common::RootKey(k.root), k.key, view, 0);
+    for (const autorun::Location& loc : autorun::OtherLocations()) {
+      const bool subkeys = loc.kind == autorun::LocationKind::SubkeyValues ||
+                           loc.kind == autorun::LocationKind::SubkeyNamedValues;
+      work += ReadKeyFloor(common::RootKey(loc.root), loc.key, view, subkeys ? 1 : 0);
     }
   }
-  return work;
+  for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) continue;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((std::wstring(folder) + L"\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do ++work;
+    while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+  }
+  std::vector<autorun::ScheduledTask> tasks;
+  autorun::SystemTaskSource().list(tasks);
+  return work + tasks.size();
 }
 
 // IFEO: the image keys of both views, each opened and asked for its "Debugger" value.
