@@ -185,7 +185,18 @@ void ReadPage(CWardletDlg& dlg, int index, std::vector<report::ListTable>& out) 
   }
   const size_t first = out.size();
   std::vector<HWND> lists = page ? ListsOf(page) : std::vector<HWND>{};
-  for (size_t i = 0; i < lists.size(); ++i) out.push_back(ReadList(lists[i], ListName(label, lists[i], i)));
+  for (size_t i = 0; i < lists.size(); ++i) {
+    if (rows && lists[i] == rows->List()) {  // the records themselves: no round trip through the list
+      report::ListTable table;
+      table.name = ListName(label, lists[i], i);
+      table.headings = rows->Headings();
+      table.rows = rows->ShownRows();
+      for (auto& row : table.rows) row.resize(table.headings.size());
+      out.push_back(std::move(table));
+    } else {
+      out.push_back(ReadList(lists[i], ListName(label, lists[i], i)));
+    }
+  }
   if (out.size() == first) out.push_back({label, {}, {}, {}});
   out[first].messages = std::move(messages);
 }
