@@ -347,8 +347,7 @@ void CWardletDlg::CopyRows(bool all) {
   } else {
     const int row = AsList(list).GetNextItem(-1, LVNI_SELECTED);
     if (row < 0) return;
-    const common::Record* rec = records ? records->RecordAt(row) : nullptr;
-    text = lists::TabRow(rec ? rec->cells : ReadRow(list, row));
+    text = lists::TabRow(records ? records->RowTexts(row) : ReadRow(list, row));
   }
   if (!PutOnClipboard(m_hWnd, text)) ui::ShowMessage(m_hWnd, L"复制到剪贴板失败!", L"警告", MB_ICONERROR);
 }

@@ -451,14 +451,19 @@ Records RecordList::ShownRecords() const {
 std::vector<std::vector<std::wstring>> RecordList::ShownRows() const {
   std::vector<std::vector<std::wstring>> rows;
   rows.reserve(m_view.size());
-  for (std::uint32_t i : m_view) {
-    rows.push_back(m_entries[i].rec->cells);
-    if (m_signColumn >= 0) {
-      rows.back().resize(static_cast<size_t>(m_signColumn));
-      rows.back().push_back(SignerText(*m_entries[i].rec));
-    }
-  }
+  for (int row = 0, n = RowCount(); row < n; ++row) rows.push_back(RowTexts(row));
   return rows;
+}
+
+std::vector<std::wstring> RecordList::RowTexts(int row) const {
+  const Record* rec = RecordAt(row);
+  if (!rec) return {};
+  std::vector<std::wstring> cells = rec->cells;
+  if (m_signColumn >= 0) {
+    cells.resize(static_cast<size_t>(m_signColumn));
+    cells.push_back(SignerText(*rec));
+  }
+  return cells;
 }
 
 // ---- messages ------------------------------------------------------------------------------

@@ -130,6 +130,7 @@ class RecordList {
 
   std::vector<std::wstring> Headings() const;
   std::vector<std::vector<std::wstring>> ShownRows() const;
+  std::vector<std::wstring> RowTexts(int row) const;  // a shown row's cells, the signer's too
   Records ShownRecords() const;  // in shown order
 
   // Keeps the sort order and the selected row under the list's name (also done when the page goes).

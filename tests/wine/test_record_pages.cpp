@@ -15,6 +15,7 @@
 #include "common/signature.h"
 #include "tests/wine/test_registry_fixture.h"
 #include "tests/wine/test_util.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -282,6 +283,13 @@ TEST(StartupRecords, SignerColumnShowsVerdictsAndHidesMicrosoftSignedRows) {
   ti.lpszText = tipText;
   ::SendMessageW(t.rows.LegendTip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&ti));
   EXPECT_EQ(std::wstring(tipText), common::kSignatureLegend);
+
+  // A copied row carries its verdict, as the copy of all rows does.
+  wt::SelectRow(t.list, t.Row(L"WardletR Sig Unsigned"));
+  ::SetFocus(t.list.GetSafeHwnd());
+  t.main.dlg().SendMessage(WM_COMMAND, IDM_COPY_ROW, 0);
+  const std::wstring copied = wt::ClipboardText();
+  EXPECT_EQ(copied.substr(copied.rfind(L'\t') + 1), L"未签名") << ui::ToUtf8(copied);
 
   ASSERT_FALSE(common::HideMicrosoftSigned());
   const int before = t.list.GetItemCount();
