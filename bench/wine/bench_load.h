@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/wine/bench_sockets.h"
@@ -55,29 +56,49 @@ class Children {
   std::vector<PROCESS_INFORMATION> m_children;
 };
 
-// n hidden top-level windows of this process.
+// n hidden top-level windows of this process, on a thread of their own.
 class Windows {
  public:
+  // The windows belong to a thread of their own that answers their messages, so the pages read
+  // them as they read any other program's windows, not through the same-thread path.
   explicit Windows(int n) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &::DefWindowProcW;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"WardletBenchLoadWindow";
-    ::RegisterClassW(&wc);
-    for (int i = 0; i < n; ++i) {
-      std::wstring title = L"测试窗口 " + std::to_wstring(i);
-      if (HWND h = ::CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                     nullptr, wc.hInstance, nullptr))
-        m_windows.push_back(h);
-    }
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_thread = std::thread([this, n, ready] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = &::DefWindowProcW;
+      wc.hInstance = ::GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"WardletBenchLoadWindow";
+      ::RegisterClassW(&wc);
+      std::vector<HWND> windows;
+      for (int i = 0; i < n; ++i) {
+        std::wstring title = L"测试窗口 " + std::to_wstring(i);
+        if (HWND h = ::CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                       nullptr, nullptr, wc.hInstance, nullptr))
+          windows.push_back(h);
+      }
+      m_count = windows.size();
+      m_threadId = ::GetCurrentThreadId();
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, before it is told to quit
+      ::SetEvent(ready);
+      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+      for (HWND h : windows) ::DestroyWindow(h);
+    });
+    ::WaitForSingleObject(ready, INFINITE);
+    ::CloseHandle(ready);
   }
   ~Windows() {
-    for (HWND h : m_windows) ::DestroyWindow(h);
+    ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    m_thread.join();
   }
-  size_t size() const { return m_windows.size(); }
+  Windows(const Windows&) = delete;
+  Windows& operator=(const Windows&) = delete;
+  size_t size() const { return m_count; }
 
  private:
-  std::vector<HWND> m_windows;
+  std::thread m_thread;
+  DWORD m_threadId = 0;
+  size_t m_count = 0;
 };
 
 // n services "WardletBenchLoad<i>", never started.

@@ -1,5 +1,6 @@
 // Window list refresh against its floor: the Z-order enumeration with the class, title and owner
 // queries alone, no list. Runs under Wine with 2,000 extra hidden top-level windows.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include <psapi.h>
 
+#include "bench/wine/bench_load.h"
 #include "bench/wine/bench_util.h"
 #include "pages/window/window_rules.h"
 
@@ -43,26 +45,13 @@ size_t SnapshotPerWindowPass() {
   return work;
 }
 
-LRESULT CALLBACK BenchProc(HWND h, UINT m, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(h, m, wp, lp); }
-
 }  // namespace
 
 int main() {
   auto dlg = bench::OpenMainDialog();
 
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = BenchProc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"WardletBenchWindow";
-  ::RegisterClassW(&wc);
   const int extra = 2000;
-  std::vector<HWND> windows;
-  for (int i = 0; i < extra; ++i) {
-    std::wstring title = L"测试窗口 " + std::to_wstring(i);
-    if (HWND h = ::CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                   nullptr, wc.hInstance, nullptr))
-      windows.push_back(h);
-  }
+  bench::Windows windows(extra);
 
   CWindowPage& page = dlg->m_windowPage;
   page.RefreshWindowListNow();  // warm-up
@@ -97,7 +86,6 @@ int main() {
     rows.WaitIdle();
   });
   std::printf("refresh on a worker thread until shown %8.2f ms\n", async * 1000);
-  for (HWND h : windows) ::DestroyWindow(h);
   dlg->DestroyWindow();
   std::fflush(stdout);
   return 0;
