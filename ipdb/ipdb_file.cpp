@@ -1,6 +1,10 @@
 // The database reader's one meeting point with the platform: reading a file.
 #include "ipdb/ipdb_file.h"
 
+#include <cstdint>
+#include <cstring>
+#include <new>
+
 namespace ipdb {
 namespace {
 
@@ -46,6 +50,21 @@ bool CDbFile::Read(void* buffer, size_t size) {
 bool FileOpens(const std::filesystem::path& path) {
   CDbFile file;
   return file.Open(path);
+}
+
+std::unique_ptr<uint8_t[]> ReadWhole(CDbFile& file, size_t& length) {
+  const std::optional<uint64_t> size = file.Size();
+  if (!size || *size > SIZE_MAX) return nullptr;
+  length = static_cast<size_t>(*size);
+  std::unique_ptr<uint8_t[]> contents(new (std::nothrow) uint8_t[length ? length : 1]);
+  if (!contents || !file.Read(contents.get(), length)) return nullptr;
+  return contents;
+}
+
+std::unique_ptr<uint8_t[]> CopyBytes(const uint8_t* bytes, size_t size) {
+  std::unique_ptr<uint8_t[]> contents(new (std::nothrow) uint8_t[size ? size : 1]);
+  if (contents && size != 0) std::memcpy(contents.get(), bytes, size);
+  return contents;
 }
 
 }  // namespace ipdb

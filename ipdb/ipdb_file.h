@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace ipdb {
@@ -27,6 +28,12 @@ class CDbFile {
  private:
   std::FILE* m_pFile = nullptr;
 };
+
+// The rest of an opened file read whole into memory, its length in length; null when it does
+// not fit in memory or cannot be read.
+std::unique_ptr<uint8_t[]> ReadWhole(CDbFile& file, size_t& length);
+// A copy of size bytes (a buffer of one byte at least); null when out of memory.
+std::unique_ptr<uint8_t[]> CopyBytes(const uint8_t* bytes, size_t size);
 
 // Whether the file at path can be opened for reading.
 bool FileOpens(const std::filesystem::path& path);

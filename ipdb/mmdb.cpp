@@ -50,20 +50,15 @@ bool CMmdbReader::LoadDatabase(const std::filesystem::path& path) {
   ipdb::CDbFile file;
   if (!file.Open(path)) return false;
   ReleaseDatabase();
-  const std::optional<uint64_t> size = file.Size();
-  if (!size || *size > SIZE_MAX) return false;
-  const size_t length = static_cast<size_t>(*size);
-  std::unique_ptr<uint8_t[]> contents(new (std::nothrow) uint8_t[length ? length : 1]);
-  if (!contents || !file.Read(contents.get(), length)) return false;
-  return Adopt(std::move(contents), length);
+  size_t length = 0;
+  std::unique_ptr<uint8_t[]> contents = ipdb::ReadWhole(file, length);
+  return contents && Adopt(std::move(contents), length);
 }
 
 bool CMmdbReader::LoadBytes(const uint8_t* bytes, size_t size) {
   ReleaseDatabase();
-  std::unique_ptr<uint8_t[]> contents(new (std::nothrow) uint8_t[size ? size : 1]);
-  if (!contents) return false;
-  if (size != 0) std::memcpy(contents.get(), bytes, size);
-  return Adopt(std::move(contents), size);
+  std::unique_ptr<uint8_t[]> contents = ipdb::CopyBytes(bytes, size);
+  return contents && Adopt(std::move(contents), size);
 }
 
 void CMmdbReader::ReleaseDatabase() {
