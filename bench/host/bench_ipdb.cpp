@@ -1,8 +1,5 @@
 // Benchmark of CIpLocationDb on a real QQwry.dat: load time against a bare
 // read of the file, lookup rate against a bare bisection of its index.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/host/bench_read_floor.h"
 #include "ipdb/ipdb.h"
 #include "tests/host/ipdb_real_file.h"
 
@@ -28,28 +26,6 @@ double Best(const std::vector<double>& values) { return *std::min_element(values
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
-}
-
-// The floor of loading: the file read whole into a fresh buffer with the
-// system's own calls and nothing else.
-std::unique_ptr<uint8_t[]> ReadWhole(const char* path, size_t& size) {
-  const int fd = open(path, O_RDONLY);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  std::unique_ptr<uint8_t[]> buffer;
-  if (fstat(fd, &info) == 0) {
-    size = static_cast<size_t>(info.st_size);
-    buffer.reset(new uint8_t[size]);
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = read(fd, buffer.get() + done, size - done);
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-    if (done != size) buffer.reset();
-  }
-  close(fd);
-  return buffer;
 }
 
 uint32_t Load32(const uint8_t* p) {
@@ -97,7 +73,7 @@ int main() {
     for (int round = 0; round < rounds; ++round) {
       const auto start = Clock::now();
       floorBuffer.reset();
-      floorBuffer = ReadWhole(path.c_str(), fileSize);
+      floorBuffer = bench::ReadWhole(path.c_str(), fileSize);
       if (block >= 0) floorTimes.push_back(SecondsSince(start));
     }
     floorBuffer.reset();
@@ -124,7 +100,7 @@ int main() {
   // against the floor; each slice keeps its best of several passes, so that
   // other work on the machine weighs on neither side.
   size_t size = 0;
-  const auto contents = ReadWhole(path.c_str(), size);
+  const auto contents = bench::ReadWhole(path.c_str(), size);
   const uint8_t* index = contents.get() + Load32(contents.get());
   const uint32_t lastIndex = (Load32(contents.get() + 4) - Load32(contents.get())) / 7;
   std::mt19937 random(12345);

@@ -2,11 +2,8 @@
 // read of the file, lookup rate against a bare search of the same index or tree, and the .mmdb
 // reader against libmaxminddb on the same file and addresses (when the host build has it).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/host/bench_read_floor.h"
 #include "ipdb/ipv6_address.h"
 #include "ipdb/ipv6wry.h"
 #include "ipdb/mmdb.h"
@@ -36,27 +34,6 @@ using ipdb::Ipv6Bytes;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// The floor of loading: the file read whole into a fresh buffer with the system's own calls.
-std::unique_ptr<uint8_t[]> ReadWhole(const char* path, size_t& size) {
-  const int fd = open(path, O_RDONLY);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  std::unique_ptr<uint8_t[]> buffer;
-  if (fstat(fd, &info) == 0) {
-    size = static_cast<size_t>(info.st_size);
-    buffer.reset(new uint8_t[size]);
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = read(fd, buffer.get() + done, size - done);
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-    if (done != size) buffer.reset();
-  }
-  close(fd);
-  return buffer;
-}
-
 // Best load and best bare read of several alternating rounds, after a warm-up.
 // Each round starts with nothing held (release), so that the read and the load find the heap in
 // the same state.
@@ -67,7 +44,7 @@ void CompareLoad(const char* what, const std::filesystem::path& path, Load load,
   for (int round = -3; round < 40; ++round) {
     release();
     auto start = Clock::now();
-    auto buffer = ReadWhole(path.c_str(), size);
+    auto buffer = bench::ReadWhole(path.c_str(), size);
     const double floor = SecondsSince(start);
     buffer.reset();
     start = Clock::now();
@@ -156,7 +133,7 @@ int main() {
     CIpv6WryDb db;
     CompareLoad("ipv6wry", wryPath, [&] { return db.LoadDatabase(wryPath); }, [&] { db.ReleaseDatabase(); });
     size_t size = 0;
-    const auto raw = ReadWhole(wryPath.c_str(), size);
+    const auto raw = bench::ReadWhole(wryPath.c_str(), size);
     const uint64_t count = Load64(raw.get() + 8), first = Load64(raw.get() + 16);
     const unsigned width = raw[6];
     const uint8_t* index = raw.get() + first;
@@ -195,7 +172,7 @@ int main() {
     CMmdbReader db;
     CompareLoad("mmdb", mmdbPath, [&] { return db.LoadDatabase(mmdbPath); }, [&] { db.ReleaseDatabase(); });
     size_t size = 0;
-    const auto raw = ReadWhole(mmdbPath.c_str(), size);
+    const auto raw = bench::ReadWhole(mmdbPath.c_str(), size);
     const uint64_t nodes = db.Meta().nodeCount;
     if (db.Meta().recordSize != 24) {
       std::printf("mmdb: the floor walks 24-bit records only; this file has %u-bit ones\n", db.Meta().recordSize);
