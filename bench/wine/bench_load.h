@@ -101,6 +101,45 @@ class Windows {
   size_t m_count = 0;
 };
 
+// n hidden top-level windows of another program (wardlet_window_child.exe beside this one), as
+// the windows of a desktop are: the pages read each through the server. Ended at the end.
+class ProgramWindows {
+ public:
+  explicit ProgramWindows(int n) {
+    std::wstring cmd = L"\"" + ExeDir() + L"wardlet_window_child.exe\" WardletBenchProgramWindow 测试窗口 " +
+                       std::to_wstring(n > 2 ? n - 2 : 0) + L" 3600";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)) return;
+    // A console program has no input-idle state to wait for: count its windows until all are there.
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 120000;) {
+      m_count = 0;
+      ::EnumWindows(&ProgramWindows::Count, reinterpret_cast<LPARAM>(this));
+      if (m_count >= static_cast<size_t>(n) || ::WaitForSingleObject(m_pi.hProcess, 50) == WAIT_OBJECT_0) break;
+    }
+  }
+  ~ProgramWindows() {
+    if (!m_pi.hProcess) return;
+    ::TerminateProcess(m_pi.hProcess, 0);
+    ::WaitForSingleObject(m_pi.hProcess, 10000);
+    ::CloseHandle(m_pi.hThread);
+    ::CloseHandle(m_pi.hProcess);
+  }
+  ProgramWindows(const ProgramWindows&) = delete;
+  ProgramWindows& operator=(const ProgramWindows&) = delete;
+  size_t size() const { return m_count; }
+
+ private:
+  static BOOL CALLBACK Count(HWND w, LPARAM self) {
+    auto* me = reinterpret_cast<ProgramWindows*>(self);
+    DWORD pid = 0;
+    if (::GetWindowThreadProcessId(w, &pid) && pid == me->m_pi.dwProcessId) ++me->m_count;
+    return TRUE;
+  }
+  PROCESS_INFORMATION m_pi{};
+  size_t m_count = 0;
+};
+
 // n services "WardletBenchLoad<i>", never started.
 class Services {
  public:
@@ -200,7 +239,8 @@ inline size_t ProcessFloorPass() {
   return work;
 }
 
-// Windows: the Z-order with class, title and each process's executable once.
+// Windows: the Z-order with class, title (as the system keeps it, no message to the window) and
+// each process's executable once.
 inline size_t WindowFloorPass() {
   size_t work = 0;
   window::OwnerPathCache owners([](unsigned long pid) -> std::optional<std::wstring> {
@@ -209,9 +249,9 @@ inline size_t WindowFloorPass() {
     return path;
   });
   for (HWND w : window::TopLevelWindows()) {
-    wchar_t cls[257];
+    wchar_t cls[257], title[256];
     work += static_cast<size_t>(::GetClassNameW(w, cls, 257));
-    work += ui::CWnd(w).GetWindowText().size();
+    work += static_cast<size_t>(::InternalGetWindowText(w, title, 256));
     DWORD pid = 0;
     if (::GetWindowThreadProcessId(w, &pid)) work += owners.PathOf(pid).value_or(L"").size();
   }

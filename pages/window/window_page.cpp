@@ -71,7 +71,10 @@ namespace {
 // The title as the system keeps it: no message goes to the window, so a window of a busy thread
 // (this program's own, while it waits for the list) cannot stall the walk.
 std::wstring TitleOf(HWND w) {
-  std::vector<wchar_t> buf(256);
+  wchar_t first[256];
+  const int got = ::InternalGetWindowText(w, first, 256);
+  if (got < 255) return std::wstring(first, got > 0 ? static_cast<size_t>(got) : 0);
+  std::vector<wchar_t> buf(1024);  // a title that fills the buffer may be longer
   for (;;) {
     const int n = ::InternalGetWindowText(w, buf.data(), static_cast<int>(buf.size()));
     if (n < static_cast<int>(buf.size()) - 1 || buf.size() >= (1u << 20)) return std::wstring(buf.data(), n > 0 ? n : 0);
@@ -100,8 +103,10 @@ common::Records GatherWindows() {
     rec->hwnd = w;
     rec->thread = ::GetWindowThreadProcessId(w, &rec->process);
     if (rec->thread) facts.ownerPath = owners.PathOf(rec->process);
-    rec->cells = WindowRowTexts(row++, facts);
-    rec->key = rec->cells[1] + L"|" + std::to_wstring(rec->thread) + L"|" + std::to_wstring(rec->process);
+    rec->cells = WindowRowTexts(row++, std::move(facts));
+    rec->key.reserve(40);
+    rec->key.append(rec->cells[1]).append(1, L'|').append(std::to_wstring(rec->thread)).append(1, L'|');
+    rec->key.append(std::to_wstring(rec->process));
     rows.push_back(std::move(rec));
   }
   return rows;

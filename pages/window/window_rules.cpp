@@ -24,9 +24,15 @@ std::optional<long long> ParseHandleText(const std::wstring& text, int pointerBi
   return value == (1ull << 63) ? static_cast<long long>(value) : -static_cast<long long>(value);
 }
 
-std::vector<std::wstring> WindowRowTexts(int row, const WindowFacts& facts) {
-  return {std::to_wstring(row + 1), HandleText(facts.handle), facts.className.value_or(L""), facts.title,
-          facts.ownerPath.value_or(L"")};
+std::vector<std::wstring> WindowRowTexts(int row, WindowFacts facts) {
+  std::vector<std::wstring> cells;  // built one by one: a braced list would copy every text
+  cells.reserve(5);
+  cells.push_back(std::to_wstring(row + 1));
+  cells.push_back(HandleText(facts.handle));
+  cells.push_back(std::move(facts.className).value_or(L""));
+  cells.push_back(std::move(facts.title));
+  cells.push_back(std::move(facts.ownerPath).value_or(L""));
+  return cells;
 }
 
 std::optional<std::wstring> OwnerPathCache::PathOf(unsigned long pid) {

@@ -25,8 +25,9 @@ struct WindowFacts {
   std::optional<std::wstring> ownerPath;
 };
 
-// The five cells of row (counted from 0): number, handle, class, title, owner path.
-std::vector<std::wstring> WindowRowTexts(int row, const WindowFacts& facts);
+// The five cells of row (counted from 0): number, handle, class, title, owner path. The facts'
+// texts move into the cells.
+std::vector<std::wstring> WindowRowTexts(int row, WindowFacts facts);
 
 // Executable paths by process id, each process looked up once; pid 0 (a window that has gone)
 // is never looked up and has no path.

@@ -140,6 +140,11 @@ TEST_F(WindowListTest, SortsByAHeadingAndKeepsTheOrderAcrossRefreshAndRestart) {
   Refresh();
   ASSERT_TRUE(RowOf(a.hwnd) >= 0 && RowOf(b.hwnd) >= 0 && RowOf(c.hwnd) >= 0);
   EXPECT_EQ(list().GetItemText(RowOf(longTitle.hwnd), kTitle), std::wstring(3000, L'长'));
+  for (size_t length : {254, 255, 256}) {  // about the end of the first read's buffer
+    TestWindow edge(std::wstring(length, L'边'));
+    Refresh();
+    EXPECT_EQ(list().GetItemText(RowOf(edge.hwnd), kTitle), std::wstring(length, L'边')) << length;
+  }
   for (int r = 0; r < 5; ++r) EXPECT_EQ(list().GetItemText(r, 0), std::to_wstring(r + 1));  // Z-order first
 
   ClickHeading(kTitle);
