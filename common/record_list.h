@@ -88,7 +88,8 @@ class RecordList {
   // is left to end unseen.
   void RefreshNow();
   bool Busy() const { return m_job != nullptr; }
-  // Handles messages until no refresh runs, at most timeoutMs; false on timeout.
+  // Handles messages until no refresh runs (the rows are in the list; their paint may follow), at
+  // most timeoutMs; false on timeout.
   bool WaitIdle(DWORD timeoutMs = 120000);
   // Shows records (as a finished refresh does).
   void Replace(Records records);

@@ -28,14 +28,17 @@ for exe in "build/$ARCH"/bench_*.exe; do
   grep -v -E '^[0-9a-f]{4}:(err|fixme|warn)' "build/bench-logs/$name.log"
 done
 
-# A query about another program's window is a round trip to the wineserver. Where the program and
-# the server wake each other across processors (as on a virtual machine) each trip costs several
-# times more and swings threefold from run to run; so the window list, made of such trips, is also
-# measured with the server and the program on one processor.
-if command -v taskset >/dev/null && [ -f "build/$ARCH/bench_window.exe" ]; then
-  echo "== bench_window ($ARCH, wineserver and program on one processor)"
+# A query about another program's window or process is a round trip to the wineserver. Where the
+# program and the server wake each other across processors (as on a virtual machine) each trip
+# costs several times more and swings threefold from run to run; so the window and process lists,
+# made of such trips, are also measured with the server and the program on one processor.
+if command -v taskset >/dev/null; then
   for pid in $(pgrep wineserver); do taskset -a -p -c 0 "$pid" >/dev/null; done
-  ( cd "build/$ARCH" && taskset -c 0 $WINE bench_window.exe >"$ROOT/build/bench-logs/bench_window-one-cpu.log" 2>&1 </dev/null )
-  grep -v -E '^[0-9a-f]{4}:(err|fixme|warn)' "build/bench-logs/bench_window-one-cpu.log"
+  for name in bench_window bench_process; do
+    [ -f "build/$ARCH/$name.exe" ] || continue
+    echo "== $name ($ARCH, wineserver and program on one processor)"
+    ( cd "build/$ARCH" && taskset -c 0 $WINE "$name.exe" >"$ROOT/build/bench-logs/$name-one-cpu.log" 2>&1 </dev/null )
+    grep -v -E '^[0-9a-f]{4}:(err|fixme|warn)' "build/bench-logs/$name-one-cpu.log"
+  done
 fi
 wine_stop

@@ -106,6 +106,7 @@ void Measure(int count, CPortPage& page, HMODULE iphlpapi, const std::wstring& d
   for (int r = 0; r < kRuns; ++r) {
     floors.push_back(Time(floorPass, 1));
     refreshes.push_back(Time(refreshPass, 1));
+    bench::DrainMessages();
     workers.push_back(Time(workerPass, 1));
   }
   double floor = Median(floors), refresh = Median(refreshes), worker = Median(workers);

@@ -43,6 +43,16 @@ inline std::unique_ptr<CWardletDlg> OpenMainDialog() {
   return dlg;
 }
 
+// Handles every message waiting for this thread: run before timing a refresh on the worker, so
+// that the paints an earlier synchronous refresh left are not counted as the worker's.
+inline void DrainMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
 // Best and summed seconds of a refresh and of its floor.
 struct Turns {
   double refresh = 1e9, floor = 1e9, refreshSum = 0, floorSum = 0;

@@ -30,15 +30,6 @@ size_t SnapshotPerWindowPass() {
   return work;
 }
 
-// Every message waiting for the dialog (the paints the synchronous refreshes left) handled.
-void DrainMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 // The refresh in turns with the floor, then once on the worker thread until its rows show.
 void Measure(CWindowPage& page, const char* whose, size_t created) {
   const int runs = 7;
@@ -46,15 +37,20 @@ void Measure(CWindowPage& page, const char* whose, size_t created) {
   g_sink += bench::WindowFloorPass();
   const bench::Turns t =
       bench::InTurns(runs, [&] { page.RefreshWindowListNow(); }, [&] { g_sink += bench::WindowFloorPass(); });
-  DrainMessages();
   common::RecordList& rows = page.Records();
-  const bench::Turns w = bench::InTurns(
-      5,
-      [&] {
-        page.RefreshWindowList();
-        rows.WaitIdle();
-      },
-      [&] { g_sink += bench::WindowFloorPass(); });
+  bench::Turns w;
+  for (int r = 0; r < 5; ++r) {
+    bench::DrainMessages();
+    const bench::Turns one = bench::InTurns(
+        1,
+        [&] {
+          page.RefreshWindowList();
+          rows.WaitIdle();
+        },
+        [&] { g_sink += bench::WindowFloorPass(); });
+    w.refresh = std::min(w.refresh, one.refresh);
+    w.floor = std::min(w.floor, one.floor);
+  }
   std::printf("%s: extra windows %zu, rows %d (%d runs)\n", whose, created, page.List().GetItemCount(), runs);
   std::printf("  best: refresh %8.2f ms, floor %8.2f ms, ratio %.2f\n", t.refresh * 1000, t.floor * 1000,
               t.refresh / t.floor);
