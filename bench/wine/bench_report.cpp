@@ -93,7 +93,7 @@ int main() {
 
   const auto t0 = std::chrono::steady_clock::now();
   bench::Children children(200);
-  bench::Windows windows(2000);
+  bench::ProgramWindows windows(2000);
   bench::Services services(500);
   bench::StartupValues values(10000);
   bench::SocketSet sockets(SocketCount());
