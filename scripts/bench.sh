@@ -24,7 +24,9 @@ for exe in "build/$ARCH"/bench_*.exe; do
   [ -f "$exe" ] || continue
   name=$(basename "$exe" .exe)
   echo "== $name ($ARCH)"
-  ( cd "build/$ARCH" && $WINE "$name.exe" >"$ROOT/build/bench-logs/$name.log" 2>&1 </dev/null )
+  args=()
+  [ "$name" = bench_report ] && args=("${WARDLET_REPORT_SOCKETS:-5000}")
+  ( cd "build/$ARCH" && $WINE "$name.exe" "${args[@]}" >"$ROOT/build/bench-logs/$name.log" 2>&1 </dev/null )
   grep -v -E '^[0-9a-f]{4}:(err|fixme|warn)' "build/bench-logs/$name.log"
 done
 
