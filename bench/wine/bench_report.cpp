@@ -150,6 +150,7 @@ int main() {
               " 1.20), %.2f x refills (sink %zu)\n",
               runs, reportSum / runs * 1000, refillSum / runs * 1000, floorSum / runs * 1000, reportSum / floorSum,
               reportSum / refillSum, g_sink % 10);
+  std::printf("  load still there at the end: %zu of %zu processes\n", children.Running(), children.size());
   if (iphlpapi) ::FreeLibrary(iphlpapi);
   ::WSACleanup();
   std::fflush(stdout);
