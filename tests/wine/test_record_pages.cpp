@@ -240,17 +240,7 @@ TEST(StartupRecords, SignerColumnShowsVerdictsAndHidesMicrosoftSignedRows) {
   ASSERT_TRUE(::CopyFileW((fixtures + L"unsigned.exe").c_str(), unsignedExe.c_str(), FALSE));
   ASSERT_TRUE(::CopyFileW((fixtures + L"unsigned.exe").c_str(), msExe.c_str(), FALSE));
   // The one verdict no fixture can carry: Microsoft's own signature.
-  common::SetSignatureVerdictHook([](const std::wstring& path) -> std::optional<common::SignatureVerdict> {
-    if (path.find(L"rec-microsoft") == std::wstring::npos) return std::nullopt;
-    common::SignatureVerdict v;
-    v.state = common::SignatureState::Signed;
-    v.signer = L"Microsoft Windows";
-    v.root = L"Microsoft Root Certificate Authority 2011";
-    return v;
-  });
-  struct Unhook {
-    ~Unhook() { common::SetSignatureVerdictHook(nullptr); }
-  } unhook;
+  const wt::FakeVerdict microsoft(L"rec-microsoft", wt::MicrosoftSigned());
   RunValue s(L"WardletR Sig Signed", wt::Quoted(signedExe)), u(L"WardletR Sig Unsigned", wt::Quoted(unsignedExe)),
       m(L"WardletR Sig Microsoft", wt::Quoted(msExe));
   StartupTab t;
@@ -333,16 +323,10 @@ TEST(StartupRecords, AGivenUpCheckTellsWhyInTheRowsTip) {
   wt::TempDir dir;
   const std::wstring stalled = dir.path() + L"rec-stalled.exe", plain = wt::CopyChild(dir, L"rec-plain.exe");
   ASSERT_TRUE(wt::WriteText(stalled, "MZ") && !plain.empty());
-  common::SetSignatureVerdictHook([](const std::wstring& path) -> std::optional<common::SignatureVerdict> {
-    if (path.find(L"rec-stalled") == std::wstring::npos) return std::nullopt;
-    common::SignatureVerdict v;
-    v.state = common::SignatureState::Unchecked;
-    v.reason = L"检查超时";
-    return v;
-  });
-  struct Unhook {
-    ~Unhook() { common::SetSignatureVerdictHook(nullptr); }
-  } unhook;
+  common::SignatureVerdict gaveUp;
+  gaveUp.state = common::SignatureState::Unchecked;
+  gaveUp.reason = L"检查超时";
+  const wt::FakeVerdict stalledCheck(L"rec-stalled", gaveUp);
   RunValue a(L"WardletR Tip Stalled", wt::Quoted(stalled)), b(L"WardletR Tip Plain", wt::Quoted(plain));
   StartupTab t;
   ASSERT_TRUE(t.rows.WaitForVerdicts(30000));

@@ -273,20 +273,10 @@ TEST(ScanReport, WritesSignerVerdictsAndRowsTheListsHide) {
   const std::wstring plainPath = wt::CopyChild(dir, L"wardlet-report-plain.exe"),
                      msPath = wt::CopyChild(dir, L"wardlet-report-ms.exe");
   ASSERT_FALSE(plainPath.empty() || msPath.empty());
-  common::SetSignatureVerdictHook([](const std::wstring& path) -> std::optional<common::SignatureVerdict> {
-    if (path.find(L"wardlet-report-ms") == std::wstring::npos) return std::nullopt;
-    common::SignatureVerdict v;
-    v.state = common::SignatureState::Signed;
-    v.signer = L"Microsoft Windows";
-    v.root = L"Microsoft Root Certificate Authority 2011";
-    return v;
-  });
+  const wt::FakeVerdict microsoft(L"wardlet-report-ms", wt::MicrosoftSigned());
   common::SetHideMicrosoftSigned(true);
   struct Restore {
-    ~Restore() {
-      common::SetSignatureVerdictHook(nullptr);
-      common::SetHideMicrosoftSigned(false);
-    }
+    ~Restore() { common::SetHideMicrosoftSigned(false); }
   } restore;
   wt::Child plain(wt::Quoted(plainPath) + L" sleep 60000"), ms(wt::Quoted(msPath) + L" sleep 60000");
   ASSERT_TRUE(plain.started() && ms.started());

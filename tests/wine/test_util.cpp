@@ -165,6 +165,24 @@ OwnSettings::~OwnSettings() {
   common::SetSettingsKey(L"Software\\WardletTests\\" + std::to_wstring(::GetCurrentProcessId()));
 }
 
+FakeVerdict::FakeVerdict(std::wstring marker, common::SignatureVerdict verdict) {
+  common::SetSignatureVerdictHook(
+      [marker = std::move(marker), verdict = std::move(verdict)](const std::wstring& path)
+          -> std::optional<common::SignatureVerdict> {
+        if (path.find(marker) == std::wstring::npos) return std::nullopt;
+        return verdict;
+      });
+}
+FakeVerdict::~FakeVerdict() { common::SetSignatureVerdictHook(nullptr); }
+
+common::SignatureVerdict MicrosoftSigned() {
+  common::SignatureVerdict v;
+  v.state = common::SignatureState::Signed;
+  v.signer = L"Microsoft Windows";
+  v.root = L"Microsoft Root Certificate Authority 2011";
+  return v;
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   const ULONGLONG end = ::GetTickCount64() + ms;
   while (!done()) {

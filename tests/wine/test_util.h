@@ -16,6 +16,7 @@
 #include "app/wardlet_dlg.h"
 #include "common/listpage.h"
 #include "common/shell.h"
+#include "common/signature.h"
 #include "ui/controls.h"
 #include "ui/filedialog.h"
 #include "ui/msgbox.h"
@@ -281,6 +282,17 @@ struct OwnSettings {
   OwnSettings(const OwnSettings&) = delete;
   OwnSettings& operator=(const OwnSettings&) = delete;
 };
+
+// While it lives, a file whose path contains marker gets verdict from the signature checker, as
+// no fixture file can carry (Microsoft's own signature, a check that gave up); others are checked.
+struct FakeVerdict {
+  FakeVerdict(std::wstring marker, common::SignatureVerdict verdict);
+  ~FakeVerdict();
+  FakeVerdict(const FakeVerdict&) = delete;
+  FakeVerdict& operator=(const FakeVerdict&) = delete;
+};
+// The verdict of a file signed by Microsoft.
+common::SignatureVerdict MicrosoftSigned();
 
 // Handles messages until done() holds, at most ms; false on timeout.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);
